@@ -1,0 +1,37 @@
+# The two everyday commands: `make test` and `make run`.
+# Everything else (packages, configuring, building) happens on the way.
+
+.PHONY: all deps release sanitize test test-release test-sanitize run bench fuzz fuzz-regression clean
+
+all: release
+
+deps:
+	@bash scripts/install-deps.sh
+
+release: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release
+
+sanitize: deps
+	@cmake --preset sanitize >/dev/null
+	@cmake --build --preset sanitize
+
+test-release: release
+	ctest --preset release
+
+test-sanitize: sanitize
+	ctest --preset sanitize
+
+test: test-release test-sanitize
+
+run: release
+	@bash scripts/run.sh
+
+bench: release
+	@bash bench/run.sh
+
+fuzz: deps
+	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,15 @@
+// The stream formats Velmora understands, as chosen from the source name.
+#pragma once
+
+#include <cstdint>
+
+namespace velmora {
+
+// Stored as the signed 32-bit codes that file names map to: 0 AC-3, 1 MPEG audio, 2 DTS.
+enum class FileType : std::int32_t {
+    Ac3 = 0,
+    MpegAudio = 1,
+    Dts = 2,
+};
+
+}  // namespace velmora

@@ -1,0 +1,26 @@
+// What a source's name tells: its format, a target name to propose, a delay written into it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "analysis/file_type.h"
+
+namespace velmora {
+
+// From the last three characters, without regard to case; anything unknown is AC-3.
+[[nodiscard]] FileType FileTypeFromExtension(std::string_view name);
+
+// "AC3", "MPA", "DTS": how the format is written in file names.
+[[nodiscard]] std::string_view TypeWord(FileType type);
+// ".ac3", ".mpa", ".dts"
+[[nodiscard]] std::string_view TargetExtension(FileType type);
+
+[[nodiscard]] std::string ProposeTargetName(const std::string& sourceName, FileType type);
+
+// The start delay written after "DELAY" in the name, or nothing when the name has no "DELAY".
+[[nodiscard]] std::optional<std::int32_t> DelayFromFileName(const std::string& sourceName);
+
+}  // namespace velmora

@@ -1,0 +1,21 @@
+// The state the whole program shares for one run; one object so every test starts fresh.
+#pragma once
+
+#include <string>
+
+#include "analysis/file_type.h"
+#include "analysis/stream_info.h"
+
+namespace velmora {
+
+struct ProgramState {
+    std::string SourceName;
+    std::string TargetName;
+    // Set for the rest of the run by a batch run: Write then overwrites without asking.
+    bool BatchMode = false;
+    std::string SettingsPath;
+    FileType fileType = FileType::Ac3;
+    StreamInfo streamInfo;
+};
+
+}  // namespace velmora

@@ -1,0 +1,57 @@
+// Helpers the tests share: scratch folders, files as bytes, running ffmpeg, built streams.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace velmora::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh, empty folder for one test, named after the running test; removed at the end.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    [[nodiscard]] const std::filesystem::path& Path() const { return path_; }
+    // Full name of a file inside the folder, as a string.
+    [[nodiscard]] std::string File(const std::string& name) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
+void WriteTextFile(const std::filesystem::path& path, const std::string& text);
+[[nodiscard]] Bytes ReadFile(const std::filesystem::path& path);
+[[nodiscard]] std::string ReadTextFile(const std::filesystem::path& path);
+
+struct CommandResult {
+    int exitStatus = -1;
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+// Runs a shell command line; output is captured through temporary files.
+[[nodiscard]] CommandResult RunCommand(const std::string& commandLine);
+
+// Single-quotes a text for the shell.
+[[nodiscard]] std::string ShellQuote(const std::string& text);
+
+// Fails the calling test (ADD_FAILURE) and returns false when ffmpeg or ffprobe is missing,
+// so a machine without them cannot pass silently.
+[[nodiscard]] bool HaveFfmpeg();
+
+// A stream of `count` frames of `frameLength` bytes; every frame starts with the given
+// header bytes, and the rest of each frame holds the frame's index so frames differ.
+[[nodiscard]] Bytes BuildFrames(const Bytes& header, std::int64_t frameLength, std::int64_t count);
+
+// The first five bytes of a 48 kHz AC-3 frame with the given frmsizecod.
+[[nodiscard]] Bytes Ac3Header(std::uint8_t fifthByte);
+
+}  // namespace velmora::test
