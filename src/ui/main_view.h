@@ -28,7 +28,7 @@ struct FileDialogConfig {
 };
 
 class MainView {
-public:
+  public:
     virtual ~MainView() = default;
 
     [[nodiscard]] virtual std::string Text(TextBox box) const = 0;

@@ -17,7 +17,7 @@ enum class WriteRun {
 };
 
 class MainWindow {
-public:
+  public:
     MainWindow(ProgramState& state, MainView& view) : state_(state), view_(view) {}
 
     void cmd_Source_Click();
@@ -30,7 +30,7 @@ public:
     ProgramState& State() { return state_; }
     MainView& View() { return view_; }
 
-private:
+  private:
     // AnalyseSource, then the silent-frame loader; replaces the report unless the source
     // does not exist.
     void Analyse();

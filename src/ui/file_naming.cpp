@@ -1,0 +1,95 @@
+// What a source's name tells: its format, a target name to propose, a delay written into it.
+#include "ui/file_naming.h"
+
+#include <cctype>
+
+#include "analysis/number_text.h"
+
+namespace velmora {
+
+namespace {
+
+std::string UpperCase(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return upper;
+}
+
+std::string_view LastCharacters(std::string_view text, std::size_t count) {
+    return text.size() <= count ? text : text.substr(text.size() - count);
+}
+
+}  // namespace
+
+FileType FileTypeFromExtension(std::string_view name) {
+    // No dot is needed in front: "filedts" is a DTS file too.
+    const std::string ending = UpperCase(LastCharacters(name, 3));
+    if (ending == "MPA") {
+        return FileType::MpegAudio;
+    }
+    if (ending == "DTS") {
+        return FileType::Dts;
+    }
+    return FileType::Ac3;
+}
+
+std::string_view TypeWord(FileType type) {
+    switch (type) {
+        case FileType::MpegAudio:
+            return "MPA";
+        case FileType::Dts:
+            return "DTS";
+        case FileType::Ac3:
+            break;
+    }
+    return "AC3";
+}
+
+std::string_view TargetExtension(FileType type) {
+    switch (type) {
+        case FileType::MpegAudio:
+            return ".mpa";
+        case FileType::Dts:
+            return ".dts";
+        case FileType::Ac3:
+            break;
+    }
+    return ".ac3";
+}
+
+std::string ProposeTargetName(const std::string& sourceName, FileType type) {
+    const std::string_view word = TypeWord(type);
+    const std::string_view extension = TargetExtension(type);
+    // A format mark such as "Film AC3 DELAY -40ms.ac3" marks where the film's own name ends.
+    // The extension's letters never count, and the search is case-exact, so "movie.AC3"
+    // is not mistaken for a mark.
+    const std::size_t searchable = sourceName.size() >= 3 ? sourceName.size() - 3 : 0;
+    const std::string_view head = std::string_view(sourceName).substr(0, searchable);
+    const std::size_t mark = head.rfind(word);
+    // The character in front of the mark (a blank, dash or underscore) is dropped with it. A
+    // mark with fewer than two characters before it would leave no name at all, so such a
+    // name is treated like one without a mark.
+    if (mark != std::string_view::npos && mark >= 2) {
+        return sourceName.substr(0, mark - 1) + std::string(extension);
+    }
+    const std::size_t stem = sourceName.size() >= 4 ? sourceName.size() - 4 : 0;
+    return sourceName.substr(0, stem) + "_fix" + std::string(extension);
+}
+
+std::optional<std::int32_t> DelayFromFileName(const std::string& sourceName) {
+    const std::size_t found = sourceName.find("DELAY");
+    if (found == std::string::npos) {
+        return std::nullopt;
+    }
+    // The word and exactly one character after it are skipped: "DELAY -40ms" gives -40,
+    // while "DELAY-40ms" gives 40 because the minus sign is the skipped character.
+    const std::size_t start = found + 6;
+    const std::string_view rest =
+        start < sourceName.size() ? std::string_view(sourceName).substr(start) : std::string_view();
+    // Kept as a full 32-bit value: a delay over 32.7 s written into a name is still meant.
+    return ReadWholeMilliseconds(rest);
+}
+
+}  // namespace velmora

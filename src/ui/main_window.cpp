@@ -1,0 +1,145 @@
+// The window's behaviour: choosing source and target, the Write button rule, the Write operation.
+#include "ui/main_window.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "analysis/analyse_source.h"
+#include "correction/silent_frames.h"
+#include "ui/file_naming.h"
+#include "ui/view_write_observer.h"
+
+namespace velmora {
+
+namespace {
+
+bool FileExists(const std::string& name) {
+    std::error_code ignored;
+    return !name.empty() && std::filesystem::exists(name, ignored);
+}
+
+FileDialogConfig SourceDialog() {
+    return FileDialogConfig{
+        .initialName = "test.file",
+        .filter =
+            "AC3-Files|*.AC3|MPA-Files|*.MPA|DTS-Files|*.DTS|All known files|*.AC3;*.MPA;*.DTS",
+        .selectedFilter = 4,
+        .title = "Open Source File",
+        .flags = OFN_FILEMUSTEXIST,
+    };
+}
+
+FileDialogConfig TargetDialog() {
+    return FileDialogConfig{
+        .initialName = "test.file",
+        .filter = "AC3-Files|*.AC3|MPA-Files|*.MPA|All known files|*.AC3;*.MPA",
+        .selectedFilter = 3,
+        .title = "Open Target File",
+        .flags = OFN_OVERWRITEPROMPT,
+    };
+}
+
+}  // namespace
+
+void MainWindow::cmd_Source_Click() {
+    // A cancelled dialog empties the name held, which keeps Write disabled.
+    state_.SourceName = view_.ShowOpenDialog(SourceDialog()).value_or("");
+    SourceChosen();
+}
+
+void MainWindow::cmd_Target_Click() {
+    state_.TargetName = view_.ShowSaveDialog(TargetDialog()).value_or("");
+    if (!state_.TargetName.empty()) {
+        view_.SetText(TextBox::ed_Target, state_.TargetName);
+    }
+    UpdateWriteButton();
+}
+
+void MainWindow::SourceChosen() {
+    if (state_.SourceName.empty()) {
+        UpdateWriteButton();
+        return;
+    }
+    view_.SetText(TextBox::ed_Source, state_.SourceName);
+    state_.fileType = FileTypeFromExtension(state_.SourceName);
+    state_.TargetName = ProposeTargetName(state_.SourceName, state_.fileType);
+    if (const auto delay = DelayFromFileName(state_.SourceName)) {
+        view_.SetText(TextBox::ed_Delay, std::to_string(*delay));
+    }
+    view_.SetText(TextBox::ed_Target, state_.TargetName);
+    Analyse();
+    UpdateWriteButton();
+}
+
+void MainWindow::UpdateWriteButton() {
+    const bool enabled = state_.TargetName != state_.SourceName && !state_.TargetName.empty() &&
+                         FileExists(state_.SourceName) && state_.streamInfo.FrameLength > 0;
+    view_.SetWriteEnabled(enabled);
+}
+
+void MainWindow::Analyse() {
+    SourceAnalysis analysis = AnalyseSource(state_.SourceName, state_.fileType);
+    state_.streamInfo = std::move(analysis.info);
+    if (analysis.report) {
+        view_.SetText(TextBox::ed_Info, *analysis.report);
+    }
+    // The check box is read now, so changing it after choosing the source counts at Write.
+    LoadSilentFrame(state_.streamInfo, state_.fileType, analysis.fifthByte, view_.AddSilentValue());
+}
+
+WriteRun MainWindow::cmd_Write_Click() {
+    // Whatever the boxes hold now counts, names typed by hand included.
+    state_.SourceName = view_.Text(TextBox::ed_Source);
+    state_.TargetName = view_.Text(TextBox::ed_Target);
+    state_.fileType = FileTypeFromExtension(state_.SourceName);
+
+    if (!FileExists(state_.SourceName)) {
+        view_.ShowMessage(MessageIcon::Stop, "Source file does not exist.", "OK", 1);
+        return WriteRun::SourceMissing;
+    }
+    if (!state_.BatchMode && FileExists(state_.TargetName)) {
+        const int answer = view_.ShowMessage(MessageIcon::Exclamation,
+                                             "Target already exist. Overwrite?", "OK|Cancel", 1);
+        if (answer != 1) {
+            return WriteRun::Cancelled;
+        }
+    }
+
+    view_.SetText(TextBox::ed_Info, "");
+    Analyse();
+
+    const WriteRequest request{
+        .sourceName = state_.SourceName,
+        .targetName = state_.TargetName,
+        .fileType = state_.fileType,
+        .startDelayText = view_.Text(TextBox::ed_Delay),
+        .endDelayText = view_.Text(TextBox::ed_EndDelay),
+    };
+    ViewWriteObserver observer(view_);
+    const WriteResult result = WriteTarget(request, state_.streamInfo, observer);
+
+    switch (result.outcome) {
+        case WriteOutcome::Complete:
+            if (result.reportRenamed) {
+                view_.ShowMessage(MessageIcon::Exclamation,
+                                  "The report was saved as " + result.reportName +
+                                      ", so that it replaces neither the source nor the target.",
+                                  "OK", 1);
+            }
+            return WriteRun::Written;
+        case WriteOutcome::SourceDamaged:
+            view_.ShowMessage(MessageIcon::Question, "Source file damaged.", "OK", 1);
+            return WriteRun::Failed;
+        case WriteOutcome::NoUsableHeader:
+        case WriteOutcome::TargetIsSource:
+        case WriteOutcome::TooMuchToAdd:
+        case WriteOutcome::ReadFailed:
+        case WriteOutcome::WriteFailed:
+        case WriteOutcome::ReportFailed:
+            break;
+    }
+    view_.ShowMessage(MessageIcon::Stop, result.message, "OK", 1);
+    return WriteRun::Failed;
+}
+
+}  // namespace velmora

@@ -1,0 +1,234 @@
+// AnalyseSource on files built byte by byte: the report text and StreamInfo.
+#include "analysis/analyse_source.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+using test::Bytes;
+using test::ScratchDir;
+namespace fs = std::filesystem;
+
+// A file of `length` bytes that starts with the given header bytes.
+std::string MakeSource(const ScratchDir& dir, const std::string& name, Bytes header,
+                       std::uint64_t length) {
+    const std::string path = dir.File(name);
+    header.resize(std::min<std::uint64_t>(header.size(), length));
+    test::WriteFile(path, header);
+    fs::resize_file(path, length);
+    return path;
+}
+
+const Bytes kAc3_448 = {0x0B, 0x77, 0x00, 0x00, 0x1E};  // 48 kHz, frmsizecod 30
+const Bytes kDts_1536 = {0x7F, 0xFE, 0x80, 0x01, 0xFC, 0x3C, 0x7D, 0xC2, 0x77, 0x00};
+
+TEST(AnalyseSource, FullAc3Report) {
+    ScratchDir dir;
+    const auto source = MakeSource(dir, "film.ac3", kAc3_448, 3'360'000);
+    const SourceAnalysis a = AnalyseSource(source, FileType::Ac3);
+    ASSERT_TRUE(a.report.has_value());
+    EXPECT_EQ(*a.report,
+              "Source file information:\r\n"
+              "\r\n"
+              "Sampling rate: 48 kHz\r\n"
+              "Nominal bit rate: 448 kbps\r\n"
+              "Framelength: 0x0700\r\n"
+              "Length: 1875frames (00:01:00,000)\r\n"
+              "There are 31.25 frames in one second.\r\n");
+    EXPECT_EQ(a.info.FrameLength, 1792);
+    EXPECT_EQ(a.info.NominalBitRate, 448);
+    EXPECT_EQ(a.info.FramesPerSecond, 31.25f);
+    EXPECT_EQ(a.info.SilentFrame.size(), 1792U);
+    EXPECT_FALSE(a.info.SilentFrameLoaded);
+    EXPECT_EQ(a.fifthByte, 0x1E);
+}
+
+TEST(AnalyseSource, RemainderRules) {
+    const std::string warning =
+        "WARNING> Filelength is not OK.\r\nWARNING> Possible corrupted file or\r\n"
+        "WARNING> last frame is too short.\r\n";
+    const struct {
+        std::uint64_t length;
+        const char* lengthLine;
+        bool warned;
+    } rows[] = {
+        {10 * 1792, "Length: 10frames (00:00:00,320)\r\n", false},
+        {10 * 1792 + 1, "Length: 10frames (00:00:00,320)\r\n", true},
+        {10 * 1792 + 897, "Length: 11frames (00:00:00,352)\r\n", true},
+        {10 * 1792 + 896, "Length: 10frames (00:00:00,320)\r\n", true},  // 10.5 -> even 10
+        {11 * 1792 + 896, "Length: 12frames (00:00:00,384)\r\n", true},  // 11.5 -> even 12
+        {100, "Length: 0frames (00:00:00,000)\r\n", true},
+    };
+    ScratchDir dir;
+    for (const auto& row : rows) {
+        const auto source = MakeSource(dir, "r.ac3", kAc3_448, row.length);
+        const std::string report = *AnalyseSource(source, FileType::Ac3).report;
+        SCOPED_TRACE(row.length);
+        EXPECT_NE(report.find(std::string("Framelength: 0x0700\r\n") + row.lengthLine +
+                              (row.warned ? warning : "") + "There are 31.25"),
+                  std::string::npos)
+            << report;
+    }
+}
+
+TEST(AnalyseSource, SyncFailures) {
+    ScratchDir dir;
+    const auto ac3 = MakeSource(dir, "bad.ac3", {0x77, 0x0B, 0, 0, 0x1E}, 5000);
+    SourceAnalysis a = AnalyseSource(ac3, FileType::Ac3);
+    EXPECT_EQ(*a.report, "Source file information:\r\n\r\nNo AC3 information, or header corrupt.");
+    EXPECT_EQ(a.info.FrameLength, 0);
+    EXPECT_EQ(a.info.NominalBitRate, 0);
+    EXPECT_TRUE(a.info.SilentFrame.empty());
+
+    // The type comes from the name alone: a DTS stream named .ac3 fails the AC-3 test.
+    const auto dtsAsAc3 = MakeSource(dir, "dts.ac3", kDts_1536, 5000);
+    EXPECT_EQ(*AnalyseSource(dtsAsAc3, FileType::Ac3).report,
+              "Source file information:\r\n\r\nNo AC3 information, or header corrupt.");
+    a = AnalyseSource(ac3, FileType::Dts);
+    EXPECT_EQ(*a.report,
+              "Source file information:\r\n\r\nNo DTS information, or header corrupt.\r\n");
+    EXPECT_EQ(a.info.FrameLength, 0);
+}
+
+TEST(AnalyseSource, ShortFilesReadMissingBytesAsZero) {
+    ScratchDir dir;
+    for (std::uint64_t length = 0; length < 10; ++length) {
+        SCOPED_TRACE(length);
+        const auto ac3 = MakeSource(dir, "short.ac3", kAc3_448, length);
+        const SourceAnalysis a = AnalyseSource(ac3, FileType::Ac3);
+        if (length < 2) {
+            EXPECT_EQ(a.info.FrameLength, 0);
+        } else {
+            // 0B 77 then zeros: 48 kHz, code 0 until byte 4 is there.
+            EXPECT_EQ(a.info.FrameLength, length >= 5 ? 1792 : 128);
+        }
+        EXPECT_EQ(a.fifthByte, length >= 5 ? 0x1E : 0);
+        const auto dts = MakeSource(dir, "short.dts", kDts_1536, length);
+        EXPECT_EQ(AnalyseSource(dts, FileType::Dts).info.FrameLength,
+                  length >= 4 ? 1 + (length >= 8 ? 2012 : (length >= 7 ? 2000 : 0)) : 0);
+    }
+}
+
+TEST(AnalyseSource, MissingSourceLeavesNoReport) {
+    ScratchDir dir;
+    for (FileType type : {FileType::Ac3, FileType::MpegAudio, FileType::Dts}) {
+        const SourceAnalysis a = AnalyseSource(dir.File("nothing.ac3"), type);
+        EXPECT_FALSE(a.report.has_value());
+        EXPECT_EQ(a.info.FrameLength, 0);
+        EXPECT_EQ(a.info.FramesPerSecond, 0.0f);
+        EXPECT_EQ(a.fifthByte, 0);
+    }
+    EXPECT_FALSE(AnalyseSource("", FileType::Ac3).report.has_value());
+}
+
+TEST(AnalyseSource, UnreadableSourceSaysWhy) {
+    ScratchDir dir;
+    fs::create_directory(dir.File("folder.ac3"));
+    const SourceAnalysis a = AnalyseSource(dir.File("folder.ac3"), FileType::Ac3);
+    ASSERT_TRUE(a.report.has_value());
+    EXPECT_EQ(*a.report,
+              "Source file information:\r\n\r\nSource file cannot be read: it is a folder, not a "
+              "file.\r\n");
+    EXPECT_EQ(a.info.FrameLength, 0);
+}
+
+TEST(AnalyseSource, DtsReportsAndMarkers) {
+    ScratchDir dir;
+    const auto dts = MakeSource(dir, "a.dts", kDts_1536, 2013 * 100);
+    SourceAnalysis a = AnalyseSource(dts, FileType::Dts);
+    EXPECT_EQ(*a.report,
+              "Source file information:\r\n\r\n"
+              "Sampling rate: 48 kHz\r\n"
+              "Nominal bit rate: 1536 kbps\r\n"
+              "Length: 100frames (00:00:01,048)\r\n"
+              "There are 95.38003 frames in one second.\r\n");
+    EXPECT_EQ(a.info.FrameLength, 2013);
+    EXPECT_EQ(a.info.FramesPerSecond, 95.3800277709961f);
+
+    Bytes open = kDts_1536;
+    open[9] = 0xA0;  // RATE 29: open
+    a = AnalyseSource(MakeSource(dir, "open.dts", open, 2013 * 100), FileType::Dts);
+    EXPECT_EQ(a.info.NominalBitRate, -1);
+    EXPECT_LT(a.info.FramesPerSecond, 0.0f);
+    EXPECT_EQ(*a.report,
+              "Source file information:\r\n\r\n"
+              "Sampling rate: 48 kHz\r\n"
+              "Nominal bit rate: open\r\n"
+              "Length: 100frames (00:00:00,000)\r\n"
+              "There are -0.062096372 frames in one second.\r\n");
+}
+
+TEST(AnalyseSource, UnusableAc3Codes) {
+    ScratchDir dir;
+    SourceAnalysis a =
+        AnalyseSource(MakeSource(dir, "r.ac3", {0x0B, 0x77, 0, 0, 0xC0}, 9000), FileType::Ac3);
+    EXPECT_EQ(*a.report,
+              "Source file information:\r\n\r\n"
+              "Sampling rate: reserved kHz\r\n"
+              "Nominal bit rate: 32 kbps\r\n"
+              "Framelength: 0x0000\r\n"
+              "There are 0 frames in one second.\r\n");
+    EXPECT_EQ(a.info.FrameLength, 0);
+    a = AnalyseSource(MakeSource(dir, "c.ac3", {0x0B, 0x77, 0, 0, 0x26}, 9000), FileType::Ac3);
+    EXPECT_EQ(*a.report,
+              "Source file information:\r\n\r\n"
+              "Sampling rate: 48 kHz\r\n"
+              "Nominal bit rate: 0 kbps\r\n"
+              "Framelength: 0x0000\r\n"
+              "There are 0 frames in one second.\r\n");
+}
+
+TEST(AnalyseSource, RatesOfOtherSamplingFrequencies) {
+    ScratchDir dir;
+    const struct {
+        std::uint8_t fifthByte;
+        float rate;
+        const char* line;
+    } rows[] = {
+        {0x80 | 28, static_cast<float>(1000.0L / 48.0L),
+         "There are 20.833334 frames in one second.\r\n"},
+        {0x40 | 20, 28.7769775390625f, "There are 28.776978 frames in one second.\r\n"},
+        {0x40 | 21, 28.708133697509766f, "There are 28.708134 frames in one second.\r\n"},
+    };
+    for (const auto& row : rows) {
+        const SourceAnalysis a = AnalyseSource(
+            MakeSource(dir, "x.ac3", {0x0B, 0x77, 0, 0, row.fifthByte}, 50000), FileType::Ac3);
+        EXPECT_EQ(a.info.FramesPerSecond, row.rate);
+        EXPECT_NE(a.report->find(row.line), std::string::npos) << *a.report;
+    }
+}
+
+TEST(AnalyseSource, MpegAudioReport) {
+    ScratchDir dir;
+    const SourceAnalysis a = AnalyseSource(
+        MakeSource(dir, "a.mpa", {0xFF, 0xFD, 0xA4, 0x00, 0x44}, 576 * 10), FileType::MpegAudio);
+    EXPECT_EQ(*a.report,
+              "Source file information:\r\n\r\n"
+              "MPEG Version: 1\r\nLayer: 2\r\nProtected: None\r\nBitrate: 192000\r\n"
+              "Samplingrate: 48000\r\nPadding:Off\r\nMode: Stereo\r\nCopyright: No\r\n"
+              "Original: No\r\nEmphasis: None\r\nFramelength: 576\r\n\r\n");
+    EXPECT_EQ(a.info.FrameLength, 576);
+    EXPECT_EQ(a.info.FramesPerSecond, 41.666668f);
+    EXPECT_EQ(a.info.NominalBitRate, 0);
+    EXPECT_EQ(a.fifthByte, 0x44);
+}
+
+TEST(AnalyseSource, SourcesOverTwoGibibytes) {
+    ScratchDir dir;
+    // Sparse: the length is what matters, not the content.
+    const std::uint64_t frames = 2'000'000;  // 3.58 GB at 1792 bytes
+    const auto source = MakeSource(dir, "big.ac3", kAc3_448, frames * 1792);
+    const SourceAnalysis a = AnalyseSource(source, FileType::Ac3);
+    EXPECT_NE(a.report->find("Length: 2000000frames (17:46:40,000)\r\nThere are"),
+              std::string::npos)
+        << *a.report;
+    fs::remove(source);
+}
+
+}  // namespace
+}  // namespace velmora
