@@ -1,0 +1,78 @@
+// What a source's name tells: type, proposed target, delay.
+#include "ui/file_naming.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+TEST(FileTypeFromExtension, LastThreeCharactersWithoutRegardToCase) {
+    const struct {
+        const char* name;
+        FileType type;
+    } rows[] = {
+        {"a.ac3", FileType::Ac3},       {"A.AC3", FileType::Ac3},     {"a.Ac3", FileType::Ac3},
+        {"a.mpa", FileType::MpegAudio}, {"a.DTS", FileType::Dts},     {"a.wav", FileType::Ac3},
+        {"a.mp2", FileType::Ac3},       {"filedts", FileType::Dts},   {"", FileType::Ac3},
+        {"ts", FileType::Ac3},          {"MPA", FileType::MpegAudio}, {"/x/y.dts", FileType::Dts},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(FileTypeFromExtension(row.name), row.type) << row.name;
+    }
+}
+
+TEST(ProposeTargetName, FormatMarkOrFixSuffix) {
+    const struct {
+        const char* source;
+        FileType type;
+        const char* target;
+    } rows[] = {
+        {R"(D:\clips\movie.ac3)", FileType::Ac3, R"(D:\clips\movie_fix.ac3)"},
+        {R"(D:\clips\Film AC3 DELAY -40ms.ac3)", FileType::Ac3, R"(D:\clips\Film.ac3)"},
+        {R"(D:\clips\movie.AC3)", FileType::Ac3, R"(D:\clips\movie_fix.ac3)"},
+        {R"(D:\clips\talk.wav)", FileType::Ac3, R"(D:\clips\talk_fix.ac3)"},
+        {R"(C:\x\song.mpa)", FileType::MpegAudio, R"(C:\x\song_fix.mpa)"},
+        {R"(C:\x\MOVIE.DTS)", FileType::Dts, R"(C:\x\MOVIE_fix.dts)"},
+        // A capitalised type word in a folder name cuts the proposal inside the folder.
+        {R"(C:\AC3 work\movie.ac3)", FileType::Ac3, "C:.ac3"},
+        {"/films/Film_DTS_DELAY 120ms.dts", FileType::Dts, "/films/Film.dts"},
+        // The last mark wins; lower case does not count.
+        {"/f/AC3 a AC3 b.ac3", FileType::Ac3, "/f/AC3 a.ac3"},
+        {"/f/film ac3 x.ac3", FileType::Ac3, "/f/film ac3 x_fix.ac3"},
+        // A mark with fewer than two characters before it would leave no name.
+        {"AC3 film.ac3", FileType::Ac3, "AC3 film_fix.ac3"},
+        {"xAC3 film.ac3", FileType::Ac3, "xAC3 film_fix.ac3"},
+        {"ab AC3.ac3", FileType::Ac3, "ab.ac3"},
+        // Names shorter than an extension.
+        {"AC3", FileType::Ac3, "_fix.ac3"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ProposeTargetName(row.source, row.type), row.target) << row.source;
+    }
+}
+
+TEST(DelayFromFileName, NumberAfterTheWordAndOneCharacter) {
+    const struct {
+        const char* name;
+        std::optional<std::int32_t> delay;
+    } rows[] = {
+        {R"(C:\x\Film DELAY -40ms.ac3)", -40},
+        {R"(C:\x\Film delay -40ms.ac3)", std::nullopt},
+        {R"(C:\x\Film DELAY-40ms.ac3)", 40},
+        {R"(C:\x\Film DELAY x.ac3)", 0},
+        {R"(C:\x\Film DELAY 120ms.ac3)", 120},
+        {R"(C:\x\Film DELAY 12.5ms.ac3)", 12},
+        {"/DELAY 7/Film DELAY 9.ac3", 7},
+        {"Film DELAY", 0},
+        {"Film DELAY ", 0},
+        // Beyond 16 bits the value is still taken whole.
+        {"Film DELAY 40000ms.ac3", 40000},
+        {"Film DELAY -70000ms.ac3", -70000},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(DelayFromFileName(row.name), row.delay) << row.name;
+    }
+}
+
+}  // namespace
+}  // namespace velmora
