@@ -1,0 +1,111 @@
+// The two CRC words of an AC-3 sync frame.
+#include "ac3_crc.h"
+
+namespace velmora {
+
+namespace {
+
+// x^16 + x^15 + x^2 + 1 with the x^16 term dropped, for the shift register.
+constexpr std::uint16_t kPoly = 0x8005;
+// The same generator with its x^16 term, for reducing products.
+constexpr std::uint32_t kFullPoly = 0x18005;
+// x^-1 modulo the generator: x * (x^15 + x^14 + x) = x^16 + x^15 + x^2 = 1. It exists
+// because the generator has a constant term.
+constexpr std::uint16_t kInverseOfX = 0xC002;
+
+// a * b modulo the generator, both polynomials over GF(2) held as bit masks.
+std::uint16_t MulMod(std::uint16_t a, std::uint16_t b) {
+    std::uint32_t product = 0;
+    for (int bit = 0; bit < 16; ++bit) {
+        if ((b >> bit) & 1u) {
+            product ^= static_cast<std::uint32_t>(a) << bit;
+        }
+    }
+    for (int bit = 31; bit >= 16; --bit) {
+        if ((product >> bit) & 1u) {
+            product ^= kFullPoly << (bit - 16);
+        }
+    }
+    return static_cast<std::uint16_t>(product);
+}
+
+// base^exponent modulo the generator, by square and multiply.
+std::uint16_t PowMod(std::uint16_t base, std::uint64_t exponent) {
+    std::uint16_t result = 1;
+    while (exponent != 0) {
+        if (exponent & 1u) {
+            result = MulMod(result, base);
+        }
+        base = MulMod(base, base);
+        exponent >>= 1;
+    }
+    return result;
+}
+
+// Room for the sync word, crc1 and crc2 in a whole number of words; smaller buffers are
+// left alone.
+bool HasCrcWords(std::span<const std::uint8_t> frame) {
+    return frame.size() >= 8 && frame.size() % 2 == 0;
+}
+
+}  // namespace
+
+std::uint16_t Ac3Crc(std::span<const std::uint8_t> bytes, std::uint16_t start) {
+    std::uint16_t crc = start;
+    for (const std::uint8_t byte : bytes) {
+        crc ^= static_cast<std::uint16_t>(byte << 8);
+        for (int bit = 0; bit < 8; ++bit) {
+            const bool top = (crc & 0x8000u) != 0;
+            crc = static_cast<std::uint16_t>(crc << 1);
+            if (top) {
+                crc ^= kPoly;
+            }
+        }
+    }
+    return crc;
+}
+
+std::size_t Ac3Crc1End(std::size_t frameWords) {
+    return 2 * ((frameWords >> 1) + (frameWords >> 3));
+}
+
+std::uint16_t Ac3Crc1Value(std::span<const std::uint8_t> frame) {
+    if (!HasCrcWords(frame)) {
+        return 0;
+    }
+    const std::size_t end = Ac3Crc1End(frame.size() / 2);
+    // With D the bytes after crc1 (L bits), the register after [2, end) is
+    // (crc1 * x^L + D) * x^16 mod G = crc1 * x^(L+16) + CRC(D). Making that 0 gives
+    // crc1 = CRC(D) * x^-(L+16) mod G.
+    const auto data = frame.subspan(4, end - 4);
+    const std::uint64_t bits = 8 * static_cast<std::uint64_t>(data.size());
+    return MulMod(Ac3Crc(data), PowMod(kInverseOfX, bits + 16));
+}
+
+std::uint16_t Ac3Crc2Value(std::span<const std::uint8_t> frame) {
+    if (!HasCrcWords(frame)) {
+        return 0;
+    }
+    const std::size_t end = Ac3Crc1End(frame.size() / 2);
+    return Ac3Crc(frame.subspan(end, frame.size() - 2 - end));
+}
+
+void SetAc3Crcs(std::span<std::uint8_t> frame) {
+    if (!HasCrcWords(frame)) {
+        return;
+    }
+    const auto store = [&frame](std::size_t at, std::uint16_t word) {
+        frame[at] = static_cast<std::uint8_t>(word >> 8);
+        frame[at + 1] = static_cast<std::uint8_t>(word & 0xFF);
+    };
+    store(2, Ac3Crc1Value(frame));
+    const std::size_t last = frame.size() - 2;
+    std::uint16_t crc2 = Ac3Crc2Value(frame);
+    if (crc2 == 0x0B77) {
+        frame[last - 1] |= 0x01;  // crcrsv, the bit just before crc2
+        crc2 = Ac3Crc2Value(frame);
+    }
+    store(last, crc2);
+}
+
+}  // namespace velmora
