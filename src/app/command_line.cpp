@@ -1,0 +1,137 @@
+// Reading the raw Windows command line: the program path, quotes, switches and their values.
+#include "app/command_line.h"
+
+#include "analysis/number_text.h"
+
+namespace velmora {
+
+namespace {
+
+// Only ASCII letters change, so every position in the copy is the same as in the given
+// text, whatever bytes a file name holds.
+std::string UpperCaseAscii(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return upper;
+}
+
+struct FoundSwitch {
+    bool present = false;
+    std::string value;
+};
+
+FoundSwitch FindValueSwitch(std::string_view argumentText, std::string_view upper,
+                            std::string_view name) {
+    const std::size_t index = upper.find(name);
+    if (index == std::string_view::npos) {
+        return {};
+    }
+    return {true, SwitchValue(argumentText, index + 1, name.size())};
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string_view SkipProgramName(std::string_view rawCommandLine) {
+    std::size_t pathEnd = 0;
+    if (!rawCommandLine.empty() && rawCommandLine.front() == '"') {
+        pathEnd = rawCommandLine.find('"', 1);
+    } else {
+        pathEnd = rawCommandLine.find_first_of(" \t");
+    }
+    if (pathEnd == std::string_view::npos) {
+        return {};
+    }
+    // A quoted path is followed by its closing quote and then one blank; an unquoted path
+    // only by the blank.
+    const std::size_t argumentsStart =
+        (!rawCommandLine.empty() && rawCommandLine.front() == '"') ? pathEnd + 2 : pathEnd + 1;
+    if (argumentsStart >= rawCommandLine.size()) {
+        return {};
+    }
+    return rawCommandLine.substr(argumentsStart);
+}
+
+std::string StripQuotes(std::string_view text) {
+    std::string result;
+    int quotes = 0;
+    for (const char c : text) {
+        if (c == '"') {
+            if (++quotes == 2) {
+                break;
+            }
+            continue;
+        }
+        result += c;
+    }
+    return result;
+}
+
+std::string SwitchValue(std::string_view argumentText, std::size_t position,
+                        std::size_t nameLength) {
+    // The value starts at 1-based position + nameLength + 1: the character right after the
+    // name is skipped whatever it is, which is why "/Source=x" works like "/Source x".
+    const std::size_t start = position + nameLength;
+    if (position == 0 || start >= argumentText.size()) {
+        return {};
+    }
+    const std::string_view value = argumentText.substr(start);
+    if (value.front() == '"') {
+        return StripQuotes(value);
+    }
+    return std::string(value.substr(0, value.find(' ')));
+}
+
+BatchRequest ParseCommandLine(std::string_view argumentText) {
+    // Switch names are matched without regard to case, but values keep their own case.
+    const std::string upper = UpperCaseAscii(argumentText);
+
+    BatchRequest request;
+    const FoundSwitch source = FindValueSwitch(argumentText, upper, "/SOURCE");
+    const FoundSwitch target = FindValueSwitch(argumentText, upper, "/TARGET");
+    const FoundSwitch startDelay = FindValueSwitch(argumentText, upper, "/STARTDELAY");
+    const FoundSwitch endDelay = FindValueSwitch(argumentText, upper, "/ENDDELAY");
+
+    request.hasSource = source.present;
+    request.source = source.value;
+    request.hasTarget = target.present;
+    request.target = target.value;
+    request.hasStartDelay = startDelay.present;
+    request.startDelay = ReadWholeMilliseconds(startDelay.value);
+    if (endDelay.present) {
+        request.endDelay = ReadWholeMilliseconds(endDelay.value);
+    }
+    request.silence = Contains(upper, "/SILENCE");
+    request.close = Contains(upper, "/CLOSE");
+    request.hidden = Contains(upper, "/HIDDEN");
+    return request;
+}
+
+StartRequest ChooseStartMode(std::string_view argumentText) {
+    StartRequest request;
+    if (argumentText.empty()) {
+        request.mode = StartMode::Interactive;
+    } else if (Contains(argumentText, "/")) {
+        request.mode = StartMode::Batch;
+        request.batch = ParseCommandLine(argumentText);
+    } else {
+        // What Windows passes for a file dropped on the program: only the first quoted
+        // name counts, an unquoted one is taken whole, blanks included.
+        request.mode = StartMode::BareName;
+        request.bareName = StripQuotes(argumentText);
+    }
+    return request;
+}
+
+StartRequest ReadRawCommandLine(std::string_view rawCommandLine) {
+    return ChooseStartMode(SkipProgramName(rawCommandLine));
+}
+
+}  // namespace velmora

@@ -1,0 +1,133 @@
+// Reading and writing velmora.ini with the semantics of a Windows private-profile file.
+#include "app/settings.h"
+
+// Only the byte-string form is used, so none of the library's wide-character conversions
+// (and their extra headers) are needed. Debian's header keeps the template bodies behind
+// SI_IMPLEMENTATION; compiling them here makes the shared library (and the ICU it pulls in)
+// unnecessary at run time.
+#define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+#include <climits>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+#include <system_error>
+
+namespace velmora {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kSection = "Settings";
+constexpr const char* kKey = "Add Silence";
+constexpr int kDefaultValue = 1;
+// Far beyond any settings file this program writes; a bigger file is not ours to parse.
+constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{1} << 20;
+
+enum class FileState { Missing, Unreadable, Read };
+
+struct IniText {
+    FileState state = FileState::Missing;
+    std::string text;
+};
+
+// The file's bytes, read here rather than by the library so that a folder, a device or a
+// huge file at the settings path counts as unreadable instead of being taken apart.
+IniText ReadIniText(const std::string& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (status.type() == fs::file_type::not_found) {
+        return {FileState::Missing, {}};
+    }
+    if (error || !fs::is_regular_file(status)) {
+        return {FileState::Unreadable, {}};
+    }
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error || size > kMaxFileBytes) {
+        return {FileState::Unreadable, {}};
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.is_open() || in.bad()) {
+        return {FileState::Unreadable, {}};
+    }
+    return {FileState::Read, std::move(text)};
+}
+
+// Multi-key so that of two equal keys the first counts, as in private-profile files, and so
+// that a save leaves one entry. CSimpleIniA compares names without regard to ASCII case; its
+// "Case" sibling would tell "add silence" from "Add Silence".
+void Configure(CSimpleIniA& ini) {
+    ini.SetMultiKey(true);
+    // Written as key=value, the usual form of these files.
+    ini.SetSpaces(false);
+}
+
+// Leading whole number: blanks, optional sign, digits; stops at the first other character.
+// Saturates instead of overflowing, since only zero or non-zero matters.
+long long ReadLeadingInteger(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    long long value = 0;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+        if (value < LLONG_MAX / 10) {
+            value = value * 10 + (text[pos] - '0');
+        }
+    }
+    return negative ? -value : value;
+}
+
+bool IsBlankOnly(std::string_view text) {
+    return text.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+}  // namespace
+
+int LoadSettings(const std::string& settingsPath) {
+    const IniText file = ReadIniText(settingsPath);
+    if (file.state != FileState::Read) {
+        return kDefaultValue;
+    }
+    CSimpleIniA ini;
+    Configure(ini);
+    if (ini.LoadData(file.text) < 0) {
+        return kDefaultValue;
+    }
+    const char* value = ini.GetValue(kSection, kKey, nullptr);
+    // A key with nothing after "=" counts as missing, as the platform's own reading does.
+    if (value == nullptr || IsBlankOnly(value)) {
+        return kDefaultValue;
+    }
+    return ReadLeadingInteger(value) == 0 ? 0 : 1;
+}
+
+bool SaveSettings(const std::string& settingsPath, int addSilentValue) {
+    const IniText file = ReadIniText(settingsPath);
+    if (file.state == FileState::Unreadable) {
+        return false;
+    }
+    CSimpleIniA ini;
+    Configure(ini);
+    if (file.state == FileState::Read && ini.LoadData(file.text) < 0) {
+        return false;
+    }
+    const char* text = addSilentValue == 1 ? "1" : "0";
+    if (ini.SetValue(kSection, kKey, text, nullptr, true) < 0) {
+        return false;
+    }
+    return ini.SaveFile(settingsPath.c_str(), false) >= 0;
+}
+
+}  // namespace velmora

@@ -1,0 +1,67 @@
+// The window's controls kept in memory, for runs without a display.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "ui/main_view.h"
+
+namespace velmora {
+
+// Nobody can answer a box or pick a file here: each message box becomes one line on the
+// message stream and takes its default button, and every file dialog counts as cancelled.
+// Events and the mouse pointer mean nothing without a screen and are ignored.
+class HeadlessView final : public MainView {
+  public:
+    explicit HeadlessView(std::ostream& messages) : messages_(messages) {}
+
+    [[nodiscard]] std::string Text(TextBox box) const override;
+    void SetText(TextBox box, const std::string& text) override;
+    [[nodiscard]] int AddSilentValue() const override { return addSilent_; }
+    void SetAddSilentValue(int value) override { addSilent_ = value; }
+    [[nodiscard]] bool WriteEnabled() const override { return writeEnabled_; }
+    void SetWriteEnabled(bool enabled) override { writeEnabled_ = enabled; }
+    void SetProgressMaximum(std::int64_t maximum) override { progressMaximum_ = maximum; }
+    void SetProgressValue(std::int64_t value) override { progressValue_ = value; }
+    void SetVisible(bool visible) override { visible_ = visible; }
+
+    int ShowMessage(MessageIcon icon, const std::string& text, const std::string& buttons,
+                    int defaultButton) override;
+    std::optional<std::string> ShowOpenDialog(const FileDialogConfig& config) override;
+    std::optional<std::string> ShowSaveDialog(const FileDialogConfig& config) override;
+    void ProcessPendingEvents() override {}
+    void SetBusyPointer(bool /*busy*/) override {}
+
+    // What a window would show, for the front end and for tests.
+    [[nodiscard]] bool Visible() const { return visible_; }
+    [[nodiscard]] std::int64_t ProgressMaximum() const { return progressMaximum_; }
+    [[nodiscard]] std::int64_t ProgressValue() const { return progressValue_; }
+
+  private:
+    std::ostream& messages_;
+    std::array<std::string, 6> texts_;
+    int addSilent_ = 0;
+    bool writeEnabled_ = false;
+    std::int64_t progressMaximum_ = 0;
+    std::int64_t progressValue_ = 0;
+    bool visible_ = false;
+};
+
+// A message box as one line: the text with its line breaks turned into blanks, and, when
+// there was a choice, the button taken. "velmora: " in front, as terminal tools do.
+[[nodiscard]] std::string MessageLine(const std::string& text, const std::string& buttons,
+                                      int defaultButton);
+
+// The 1-based button a box without a user answers with: its default, or the first button
+// when the default names none of them.
+[[nodiscard]] int DefaultAnswer(const std::string& buttons, int defaultButton);
+
+// The information text for a terminal: "\r\n" line ends become "\n", and a last line
+// without an end gets one, so the shell prompt starts on a line of its own. The report file
+// itself keeps its "\r\n".
+[[nodiscard]] std::string TerminalText(const std::string& infoText);
+
+}  // namespace velmora

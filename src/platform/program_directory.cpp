@@ -1,0 +1,47 @@
+// Finding the program's own folder.
+#include "platform/program_directory.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace velmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string WithoutTrailingSeparator(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+}  // namespace
+
+std::string ProgramDirectoryFromArgv0(std::string_view argv0, const std::string& currentDirectory) {
+    const std::size_t slash = argv0.rfind('/');
+    if (slash == std::string_view::npos) {
+        return WithoutTrailingSeparator(currentDirectory);
+    }
+    fs::path folder(argv0.substr(0, slash == 0 ? 1 : slash));
+    if (folder.is_relative()) {
+        folder = fs::path(currentDirectory) / folder;
+    }
+    return WithoutTrailingSeparator(folder.lexically_normal().string());
+}
+
+std::string ProgramDirectory(const char* argv0) {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (!error && self.is_absolute()) {
+        return WithoutTrailingSeparator(self.parent_path().string());
+    }
+    std::string current = fs::current_path(error).string();
+    if (error) {
+        current = ".";
+    }
+    return ProgramDirectoryFromArgv0(argv0 != nullptr ? argv0 : "", current);
+}
+
+}  // namespace velmora

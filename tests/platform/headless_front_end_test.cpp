@@ -1,0 +1,131 @@
+// The front end without a display: values in memory, messages on one line, report on stdout.
+#include "platform/headless/headless_front_end.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+
+namespace velmora {
+namespace {
+
+TEST(HeadlessView, KeepsEveryControlsValue) {
+    std::ostringstream messages;
+    HeadlessView view(messages);
+    const std::vector<TextBox> boxes = {TextBox::ed_Source,   TextBox::ed_Target, TextBox::ed_Delay,
+                                        TextBox::ed_EndDelay, TextBox::ed_Status, TextBox::ed_Info};
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        view.SetText(boxes[i], "text " + std::to_string(i));
+    }
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_EQ(view.Text(boxes[i]), "text " + std::to_string(i));
+    }
+    view.SetAddSilentValue(2);
+    EXPECT_EQ(view.AddSilentValue(), 2);
+    view.SetWriteEnabled(true);
+    EXPECT_TRUE(view.WriteEnabled());
+    view.SetProgressMaximum(std::int64_t{5} << 32);
+    view.SetProgressValue(std::int64_t{3} << 32);
+    EXPECT_EQ(view.ProgressMaximum(), std::int64_t{5} << 32);
+    EXPECT_EQ(view.ProgressValue(), std::int64_t{3} << 32);
+    EXPECT_FALSE(view.Visible());
+    view.SetVisible(true);
+    EXPECT_TRUE(view.Visible());
+    EXPECT_EQ(messages.str(), "");
+}
+
+struct MessageRow {
+    std::string text;
+    std::string buttons;
+    int defaultButton;
+    int answer;
+    std::string line;
+};
+
+TEST(HeadlessView, MessageBoxesBecomeOneLineAndTakeTheirDefault) {
+    const std::vector<MessageRow> rows = {
+        {"Sourcefile does not exist!", "OK", 1, 1, "velmora: Sourcefile does not exist!\n"},
+        {std::string(kUsageMessage), "OK", 1, 1,
+         "velmora: Wrong parameters. \"Velmora\" /Source <source-file> /Target <target-file> "
+         "/Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] [/Close] [/Hidden]\n"},
+        {"Target already exist. Overwrite?", "OK|Cancel", 1, 1,
+         "velmora: Target already exist. Overwrite? [OK]\n"},
+        {"Go on?", "OK|Cancel", 2, 2, "velmora: Go on? [Cancel]\n"},
+        // A default that names no button: the first.
+        {"Go on?", "OK|Cancel", 0, 1, "velmora: Go on? [OK]\n"},
+        {"Go on?", "OK|Cancel", 3, 1, "velmora: Go on? [OK]\n"},
+        {"one\rtwo\nthree\r\n\r\nfour", "OK", 1, 1, "velmora: one two three  four\n"},
+    };
+    for (const MessageRow& row : rows) {
+        std::ostringstream messages;
+        HeadlessView view(messages);
+        EXPECT_EQ(view.ShowMessage(MessageIcon::Stop, row.text, row.buttons, row.defaultButton),
+                  row.answer)
+            << row.text;
+        EXPECT_EQ(messages.str(), row.line);
+    }
+}
+
+TEST(HeadlessView, DialogsAreCancelled) {
+    std::ostringstream messages;
+    HeadlessView view(messages);
+    FileDialogConfig config;
+    config.initialName = "test.file";
+    config.title = "Open Source File";
+    EXPECT_FALSE(view.ShowOpenDialog(config).has_value());
+    EXPECT_FALSE(view.ShowSaveDialog(config).has_value());
+}
+
+TEST(HeadlessView, TerminalTextUsesPlainLineEnds) {
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"", ""},
+        {"Source file information:\r\n\r\nSampling rate: 48 kHz\r\n",
+         "Source file information:\n\nSampling rate: 48 kHz\n"},
+        {"no end", "no end\n"},
+        {"a\rb\r\n", "a\rb\n"},
+    };
+    for (const auto& [info, terminal] : rows) {
+        EXPECT_EQ(TerminalText(info), terminal);
+    }
+}
+
+TEST(HeadlessFrontEnd, PrintsTheInformationTextWhenFinished) {
+    std::ostringstream out;
+    std::ostringstream err;
+    HeadlessFrontEnd frontEnd(out, err);
+    frontEnd.View().SetText(TextBox::ed_Info, "line 1\r\nline 2\r\n");
+    frontEnd.RunEventLoop();
+    EXPECT_EQ(out.str(), "");
+    frontEnd.Finish();
+    EXPECT_EQ(out.str(), "line 1\nline 2\n");
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST(HeadlessFrontEnd, NeverClosesAWindowSoNothingIsStored) {
+    std::ostringstream out;
+    std::ostringstream err;
+    HeadlessFrontEnd frontEnd(out, err);
+    ProgramState state;
+    MainWindow logic(state, frontEnd.View());
+    bool closed = false;
+    frontEnd.Attach(logic, [&] { closed = true; });
+    frontEnd.RunEventLoop();
+    frontEnd.Finish();
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(out.str(), "");
+}
+
+TEST(HeadlessFrontEnd, MessagesGoToTheMessageStream) {
+    std::ostringstream out;
+    std::ostringstream err;
+    HeadlessFrontEnd frontEnd(out, err);
+    frontEnd.View().ShowMessage(MessageIcon::None, "Sourcefile does not exist!", "OK", 1);
+    EXPECT_EQ(err.str(), "velmora: Sourcefile does not exist!\n");
+    EXPECT_EQ(out.str(), "");
+}
+
+}  // namespace
+}  // namespace velmora
