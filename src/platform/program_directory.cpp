@@ -37,11 +37,9 @@ std::string ProgramDirectory(const char* argv0) {
     if (!error && self.is_absolute()) {
         return WithoutTrailingSeparator(self.parent_path().string());
     }
-    std::string current = fs::current_path(error).string();
-    if (error) {
-        current = ".";
-    }
-    return ProgramDirectoryFromArgv0(argv0 != nullptr ? argv0 : "", current);
+    const fs::path current = fs::current_path(error);
+    return ProgramDirectoryFromArgv0(argv0 != nullptr ? argv0 : "",
+                                     error ? fs::path(".").string() : current.string());
 }
 
 }  // namespace velmora

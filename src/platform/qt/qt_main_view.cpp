@@ -1,0 +1,396 @@
+// frm_WinMain as a Qt widget: the named controls, the platform services and the handlers.
+#include "platform/qt/qt_main_view.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "platform/qt/add_silent_check_box.h"
+#include "platform/qt/app_icon.h"
+#include "platform/qt/file_dialog.h"
+#include "platform/qt/message_box.h"
+#include "platform/qt/progress_scale.h"
+
+namespace velmora {
+
+namespace {
+
+QString FromText(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The first local file among dropped items, or an empty name.
+QString DroppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) {
+        return {};
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            return url.toLocalFile();
+        }
+    }
+    return {};
+}
+
+// The folder of the name a box holds, for a dialog to start in.
+QString FolderOf(const QLineEdit* box) {
+    const QString name = box->text().trimmed();
+    return name.isEmpty() ? QString() : QFileInfo(name).absolutePath();
+}
+
+QLabel* Caption(const QString& text, const char* name, QWidget* buddy) {
+    auto* label = new QLabel(text);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setBuddy(buddy);
+    return label;
+}
+
+QLineEdit* DelayBox(const char* name, const QString& tip) {
+    auto* box = new QLineEdit(QStringLiteral("0"));
+    box->setObjectName(QString::fromLatin1(name));
+    box->setAlignment(Qt::AlignRight);
+    box->setToolTip(tip);
+    box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("-0000000")) + 16);
+    return box;
+}
+
+}  // namespace
+
+QtMainView::QtMainView(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("frm_WinMain"));
+    setWindowTitle(QStringLiteral("Velmora"));
+    setWindowIcon(MakeAppIcon());
+    // A file dropped anywhere on the window becomes the source; the boxes pass drops up.
+    setAcceptDrops(true);
+    BuildLayout();
+    ShowProgress();
+}
+
+QtMainView::~QtMainView() = default;
+
+void QtMainView::BuildLayout() {
+    edSource_ = new QLineEdit;
+    edSource_->setObjectName(QStringLiteral("ed_Source"));
+    edSource_->setPlaceholderText(
+        QStringLiteral("AC-3, DTS or MPEG audio stream (.ac3, .dts, .mpa)"));
+    cmdSource_ = new QPushButton(QStringLiteral("&Open..."));
+    cmdSource_->setObjectName(QStringLiteral("cmd_Source"));
+    cmdSource_->setToolTip(QStringLiteral("Choose the stream to correct"));
+
+    edTarget_ = new QLineEdit;
+    edTarget_->setObjectName(QStringLiteral("ed_Target"));
+    edTarget_->setPlaceholderText(QStringLiteral("Proposed when a source is chosen"));
+    cmdTarget_ = new QPushButton(QStringLiteral("Save &as..."));
+    cmdTarget_->setObjectName(QStringLiteral("cmd_Target"));
+    cmdTarget_->setToolTip(QStringLiteral("Choose where the corrected stream goes"));
+
+    auto* fr1 = new QGroupBox(QStringLiteral("Files"));
+    fr1->setObjectName(QStringLiteral("fr1"));
+    auto* files = new QGridLayout(fr1);
+    files->addWidget(Caption(QStringLiteral("&Source:"), "lbl1", edSource_), 0, 0);
+    files->addWidget(edSource_, 0, 1);
+    files->addWidget(cmdSource_, 0, 2);
+    files->addWidget(Caption(QStringLiteral("&Target:"), "lbl2", edTarget_), 1, 0);
+    files->addWidget(edTarget_, 1, 1);
+    files->addWidget(cmdTarget_, 1, 2);
+    files->setColumnStretch(1, 1);
+
+    edDelay_ = DelayBox("ed_Delay",
+                        QStringLiteral("Milliseconds: a negative delay cuts frames at the start, a "
+                                       "positive one adds frames there"));
+    edEndDelay_ = DelayBox("ed_EndDelay",
+                           QStringLiteral("Milliseconds: a negative delay cuts frames at the end, "
+                                          "a positive one adds frames there"));
+    chkAddSilent_ = new AddSilentCheckBox(QStringLiteral("Add &silence at start"));
+    chkAddSilent_->setObjectName(QStringLiteral("chk_AddSilent"));
+    chkAddSilent_->setToolTip(
+        QStringLiteral("Frames added at the start of a 48 kHz AC-3 stream at 192, 384 or "
+                       "448 kbit/s are silent frames instead of copies of its first frame"));
+    cmdWrite_ = new QPushButton(QStringLiteral("&Write"));
+    cmdWrite_->setObjectName(QStringLiteral("cmd_Write"));
+    cmdWrite_->setToolTip(QStringLiteral("Write the corrected target and its report"));
+    cmdWrite_->setMinimumWidth(cmdWrite_->sizeHint().width() * 3 / 2);
+    cmdWrite_->setEnabled(false);
+
+    auto* startUnit = new QLabel(QStringLiteral("ms"));
+    startUnit->setObjectName(QStringLiteral("lbl_DelayUnit"));
+    auto* endUnit = new QLabel(QStringLiteral("ms"));
+    endUnit->setObjectName(QStringLiteral("lbl_EndDelayUnit"));
+
+    auto* fr2 = new QGroupBox(QStringLiteral("Delay"));
+    fr2->setObjectName(QStringLiteral("fr2"));
+    auto* delays = new QHBoxLayout(fr2);
+    delays->addWidget(Caption(QStringLiteral("Start &delay:"), "lbl3", edDelay_));
+    delays->addWidget(edDelay_);
+    delays->addWidget(startUnit);
+    delays->addSpacing(24);
+    delays->addWidget(Caption(QStringLiteral("&End delay:"), "lbl4", edEndDelay_));
+    delays->addWidget(edEndDelay_);
+    delays->addWidget(endUnit);
+    delays->addSpacing(24);
+    delays->addWidget(chkAddSilent_);
+    delays->addStretch(1);
+    delays->addWidget(cmdWrite_);
+
+    edInfo_ = new QPlainTextEdit;
+    edInfo_->setObjectName(QStringLiteral("ed_Info"));
+    edInfo_->setReadOnly(true);
+    edInfo_->setAcceptDrops(false);
+    edInfo_->setTabChangesFocus(true);
+    edInfo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edInfo_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    edInfo_->setPlaceholderText(
+        QStringLiteral("Choose a source with Open..., or drop a file on this window.\n"
+                       "What Velmora finds in it, and what a write did, appears here."));
+    // Room for a whole report: source lines, plan lines and target lines.
+    edInfo_->setMinimumHeight(edInfo_->fontMetrics().lineSpacing() * 20);
+
+    auto* frInfo = new QGroupBox(QStringLiteral("Information"));
+    frInfo->setObjectName(QStringLiteral("fr_Info"));
+    auto* info = new QVBoxLayout(frInfo);
+    info->addWidget(edInfo_);
+
+    edStatus_ = new QLineEdit;
+    edStatus_->setObjectName(QStringLiteral("ed_Status"));
+    edStatus_->setReadOnly(true);
+    edStatus_->setFocusPolicy(Qt::NoFocus);
+    proStatus_ = new QProgressBar;
+    proStatus_->setObjectName(QStringLiteral("pro_Status"));
+
+    auto* fr3 = new QGroupBox(QStringLiteral("Progress"));
+    fr3->setObjectName(QStringLiteral("fr3"));
+    auto* progress = new QHBoxLayout(fr3);
+    progress->addWidget(Caption(QStringLiteral("Status:"), "lbl5", edStatus_));
+    progress->addWidget(edStatus_, 1);
+    progress->addSpacing(12);
+    progress->addWidget(Caption(QStringLiteral("Progress:"), "lbl6", proStatus_));
+    progress->addWidget(proStatus_, 2);
+
+    // The boxes would take a dropped file as text; the window takes it as the source.
+    for (QLineEdit* box : {edSource_, edTarget_, edDelay_, edEndDelay_, edStatus_}) {
+        box->setAcceptDrops(false);
+    }
+
+    auto* window = new QVBoxLayout(this);
+    window->addWidget(fr1);
+    window->addWidget(fr2);
+    window->addWidget(frInfo, 1);
+    window->addWidget(fr3);
+
+    connect(cmdSource_, &QPushButton::clicked, this, [this] { cmd_Source_Click(); });
+    connect(cmdTarget_, &QPushButton::clicked, this, [this] { cmd_Target_Click(); });
+    connect(cmdWrite_, &QPushButton::clicked, this, [this] { cmd_Write_Click(); });
+
+    resize(sizeHint().expandedTo(QSize(760, 0)));
+}
+
+void QtMainView::Attach(MainWindow& logic, std::function<void()> onClose) {
+    logic_ = &logic;
+    onClose_ = std::move(onClose);
+}
+
+std::string QtMainView::Text(TextBox box) const {
+    switch (box) {
+        case TextBox::ed_Source:
+            return edSource_->text().toStdString();
+        case TextBox::ed_Target:
+            return edTarget_->text().toStdString();
+        case TextBox::ed_Delay:
+            return edDelay_->text().toStdString();
+        case TextBox::ed_EndDelay:
+            return edEndDelay_->text().toStdString();
+        case TextBox::ed_Status:
+            return edStatus_->text().toStdString();
+        case TextBox::ed_Info:
+            break;
+    }
+    return infoText_;
+}
+
+void QtMainView::SetText(TextBox box, const std::string& text) {
+    switch (box) {
+        case TextBox::ed_Source:
+            edSource_->setText(FromText(text));
+            return;
+        case TextBox::ed_Target:
+            edTarget_->setText(FromText(text));
+            return;
+        case TextBox::ed_Delay:
+            edDelay_->setText(FromText(text));
+            return;
+        case TextBox::ed_EndDelay:
+            edEndDelay_->setText(FromText(text));
+            return;
+        case TextBox::ed_Status:
+            edStatus_->setText(FromText(text));
+            return;
+        case TextBox::ed_Info:
+            break;
+    }
+    infoText_ = text;
+    edInfo_->setPlainText(FromText(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+int QtMainView::AddSilentValue() const {
+    return chkAddSilent_->Value();
+}
+
+void QtMainView::SetAddSilentValue(int value) {
+    chkAddSilent_->SetValue(value);
+}
+
+bool QtMainView::WriteEnabled() const {
+    return cmdWrite_->isEnabled();
+}
+
+void QtMainView::SetWriteEnabled(bool enabled) {
+    cmdWrite_->setEnabled(enabled);
+}
+
+void QtMainView::SetProgressMaximum(std::int64_t maximum) {
+    progressMaximum_ = maximum;
+    ShowProgress();
+}
+
+void QtMainView::SetProgressValue(std::int64_t value) {
+    progressValue_ = value;
+    ShowProgress();
+}
+
+void QtMainView::ShowProgress() {
+    const ProgressBarRange range = ScaleProgress(progressMaximum_, progressValue_);
+    if (proStatus_->maximum() != range.maximum) {
+        proStatus_->setRange(0, range.maximum);
+    }
+    proStatus_->setValue(range.value);
+}
+
+void QtMainView::SetVisible(bool visible) {
+    if (!visible) {
+        hide();
+        return;
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+int QtMainView::ShowMessage(MessageIcon icon, const std::string& text, const std::string& buttons,
+                            int defaultButton) {
+    const auto box = MakeMessageBox(icon, text, buttons, defaultButton, this);
+    // A question during a write must not be answered under the busy pointer.
+    const bool busy = busyPointer_.Active();
+    if (busy) {
+        QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+    }
+    box->exec();
+    if (busy) {
+        QApplication::restoreOverrideCursor();
+    }
+    return MessageBoxAnswer(*box, defaultButton);
+}
+
+std::optional<std::string> QtMainView::ShowOpenDialog(const FileDialogConfig& config) {
+    const auto dialog = MakeFileDialog(config, FileDialogKind::Open, this, FolderOf(edSource_));
+    return RunFileDialog(*dialog);
+}
+
+std::optional<std::string> QtMainView::ShowSaveDialog(const FileDialogConfig& config) {
+    const auto dialog = MakeFileDialog(config, FileDialogKind::Save, this, FolderOf(edTarget_));
+    return RunFileDialog(*dialog);
+}
+
+void QtMainView::ProcessPendingEvents() {
+    // Repaints, moves and resizes go through; clicks and keys wait until the operation is
+    // over, so a second Write cannot start inside the first.
+    ++operationDepth_;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    --operationDepth_;
+}
+
+void QtMainView::SetBusyPointer(bool busy) {
+    busyPointer_.Set(busy);
+}
+
+void QtMainView::RunOperation(const std::function<void()>& operation) {
+    if (logic_ == nullptr || operationDepth_ > 0) {
+        return;
+    }
+    ++operationDepth_;
+    operation();
+    --operationDepth_;
+    busyPointer_.Reset();
+    CloseIfAsked();
+}
+
+void QtMainView::cmd_Source_Click() {
+    RunOperation([this] { logic_->cmd_Source_Click(); });
+}
+
+void QtMainView::cmd_Target_Click() {
+    RunOperation([this] { logic_->cmd_Target_Click(); });
+}
+
+void QtMainView::cmd_Write_Click() {
+    RunOperation([this] { (void)logic_->cmd_Write_Click(); });
+}
+
+void QtMainView::frm_WinMain_Close() {
+    if (onClose_) {
+        onClose_();
+    }
+}
+
+bool QtMainView::CloseIfAsked() {
+    if (closeAsked_ && operationDepth_ == 0) {
+        closeAsked_ = false;
+        close();
+    }
+    return !isVisible();
+}
+
+void QtMainView::closeEvent(QCloseEvent* event) {
+    if (operationDepth_ > 0) {
+        // Closing in the middle of a write would end the program under it; close after.
+        closeAsked_ = true;
+        event->ignore();
+        return;
+    }
+    frm_WinMain_Close();
+    event->accept();
+}
+
+void QtMainView::dragEnterEvent(QDragEnterEvent* event) {
+    if (logic_ != nullptr && operationDepth_ == 0 && !DroppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void QtMainView::dropEvent(QDropEvent* event) {
+    const QString file = DroppedFile(event->mimeData());
+    if (file.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    RunOperation([this, &file] {
+        logic_->State().SourceName = QFile::encodeName(file).toStdString();
+        logic_->SourceChosen();
+    });
+}
+
+}  // namespace velmora

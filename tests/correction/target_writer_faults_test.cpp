@@ -1,0 +1,363 @@
+// The target writer never destroys the source, never reports a failed write as complete.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "correction/recording_observer.h"
+#include "correction/target_writer.h"
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::RecordingObserver;
+
+constexpr std::int64_t kFrame = 1792;
+const std::string kSourceInfo = "Source file information:\r\n\r\n";
+
+StreamInfo Ac3Info() {
+    StreamInfo info;
+    info.FrameLength = static_cast<std::int32_t>(kFrame);
+    info.NominalBitRate = 448;
+    info.FramesPerSecond = 31.25f;
+    return info;
+}
+
+Bytes Ac3Frames(std::int64_t count) {
+    return test::BuildFrames(test::Ac3Header(0x1E), kFrame, count);
+}
+
+WriteResult Write(const std::string& source, const std::string& target, RecordingObserver& observer,
+                  const StreamInfo& info = Ac3Info(), const std::string& startText = "-100",
+                  const std::string& endText = "64") {
+    return WriteTarget(WriteRequest{source, target, FileType::Ac3, startText, endText}, info,
+                       observer);
+}
+
+// Nothing was opened: no pointer change, no status, no progress, no target information.
+void ExpectRefusedBeforeOpening(const RecordingObserver& observer) {
+    for (const std::string& call : observer.calls) {
+        EXPECT_TRUE(call == "events" || call.rfind("info:", 0) == 0) << call;
+    }
+    EXPECT_EQ(observer.InfoText().find("Target file information"), std::string::npos);
+}
+
+// The target is the source file itself, however it is named.
+TEST(TargetWriterFaults, RefusesEverySpellingOfTheSource) {
+    test::ScratchDir dir;
+    const Bytes source = Ac3Frames(20);
+    const std::string sourceName = dir.File("movie.ac3");
+    test::WriteFile(sourceName, source);
+    fs::create_directory(dir.Path() / "sub");
+    fs::create_symlink(sourceName, dir.Path() / "link.ac3");
+    fs::create_hard_link(sourceName, dir.Path() / "hard.ac3");
+
+    const std::vector<std::string> spellings = {
+        sourceName,
+        (dir.Path() / "." / "movie.ac3").string(),
+        (dir.Path() / "sub" / ".." / "movie.ac3").string(),
+        dir.File("link.ac3"),
+        dir.File("hard.ac3"),
+    };
+    for (const std::string& target : spellings) {
+        RecordingObserver observer{kSourceInfo};
+        const WriteResult result = Write(sourceName, target, observer);
+        EXPECT_EQ(result.outcome, WriteOutcome::TargetIsSource) << target;
+        EXPECT_EQ(result.message, "Target file is the source file.");
+        ExpectRefusedBeforeOpening(observer);
+        EXPECT_EQ(test::ReadFile(sourceName), source) << target;
+    }
+    // Nor was a report written over anything.
+    EXPECT_FALSE(fs::exists(dir.File("movie.txt")));
+    EXPECT_FALSE(fs::exists(dir.File("link.txt")));
+
+    // The source may also be reached through a link: the link is not the target's concern.
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result = Write(dir.File("link.ac3"), sourceName, observer);
+    EXPECT_EQ(result.outcome, WriteOutcome::TargetIsSource);
+    EXPECT_EQ(test::ReadFile(sourceName), source);
+}
+
+// A report named like the target or the source goes elsewhere, and says so.
+TEST(TargetWriterFaults, ReportNeverReplacesTheTarget) {
+    test::ScratchDir dir;
+    const Bytes source = Ac3Frames(6);
+    test::WriteFile(dir.File("movie.ac3"), source);
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result =
+        Write(dir.File("movie.ac3"), dir.File("movie.txt"), observer, Ac3Info(), "", "");
+    EXPECT_EQ(result.outcome, WriteOutcome::Complete);
+    EXPECT_TRUE(result.reportRenamed);
+    EXPECT_EQ(result.reportName, dir.File("movie.txt.txt"));
+    EXPECT_NE(result.message.find(dir.File("movie.txt.txt")), std::string::npos);
+    EXPECT_EQ(test::ReadFile(dir.File("movie.txt")), source);
+    EXPECT_EQ(test::ReadTextFile(dir.File("movie.txt.txt")), observer.InfoText());
+}
+
+TEST(TargetWriterFaults, ReportNeverReplacesTheSource) {
+    test::ScratchDir dir;
+    const Bytes source = Ac3Frames(6);
+    test::WriteFile(dir.File("x.txt"), source);
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result =
+        Write(dir.File("x.txt"), dir.File("x.ac3"), observer, Ac3Info(), "", "");
+    EXPECT_EQ(result.outcome, WriteOutcome::Complete);
+    EXPECT_TRUE(result.reportRenamed);
+    EXPECT_EQ(result.reportName, dir.File("x.ac3.txt"));
+    EXPECT_EQ(test::ReadFile(dir.File("x.txt")), source);
+    EXPECT_EQ(test::ReadFile(dir.File("x.ac3")), source);
+    EXPECT_EQ(test::ReadTextFile(dir.File("x.ac3.txt")), observer.InfoText());
+}
+
+TEST(TargetWriterFaults, ReportGivesUpWhenBothNamesAreTaken) {
+    test::ScratchDir dir;
+    const Bytes source = Ac3Frames(6);
+    // Target movie.txt: the usual report name is the target, the other one is the source.
+    test::WriteFile(dir.File("movie.txt.txt"), source);
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result =
+        Write(dir.File("movie.txt.txt"), dir.File("movie.txt"), observer, Ac3Info(), "", "");
+    EXPECT_EQ(result.outcome, WriteOutcome::ReportFailed);
+    EXPECT_NE(result.message.find("no report was saved"), std::string::npos);
+    EXPECT_TRUE(result.reportName.empty());
+    EXPECT_EQ(test::ReadFile(dir.File("movie.txt.txt")), source);
+    EXPECT_EQ(test::ReadFile(dir.File("movie.txt")), source);
+}
+
+TEST(TargetWriterFaults, ReportThatCannotBeSavedIsAFailure) {
+    test::ScratchDir dir;
+    const Bytes source = Ac3Frames(6);
+    test::WriteFile(dir.File("s.ac3"), source);
+    fs::create_directory(dir.Path() / "t.txt");  // the report name is taken by a folder
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result = Write(dir.File("s.ac3"), dir.File("t.ac3"), observer);
+    EXPECT_EQ(result.outcome, WriteOutcome::ReportFailed);
+    EXPECT_NE(result.message.find(dir.File("t.txt")), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "t.txt"));
+    // The target itself is complete.
+    EXPECT_EQ(fs::file_size(dir.File("t.ac3")), static_cast<std::uintmax_t>((6 - 3 + 2) * kFrame));
+}
+
+// No usable frame length reaches the writer through a batch run.
+TEST(TargetWriterFaults, RefusesAFrameLengthOfZeroOrLess) {
+    for (const std::int32_t frameLength : {0, -1, -1792}) {
+        test::ScratchDir dir;
+        test::WriteFile(dir.File("s.ac3"), Ac3Frames(3));
+        StreamInfo info = Ac3Info();
+        info.FrameLength = frameLength;
+        RecordingObserver observer{kSourceInfo};
+        const WriteResult result = Write(dir.File("s.ac3"), dir.File("t.ac3"), observer, info);
+        EXPECT_EQ(result.outcome, WriteOutcome::NoUsableHeader) << frameLength;
+        EXPECT_EQ(result.message, "Source file has no usable frame header.");
+        EXPECT_FALSE(fs::exists(dir.File("t.ac3")));
+        EXPECT_FALSE(fs::exists(dir.File("t.txt")));
+        ExpectRefusedBeforeOpening(observer);
+    }
+}
+
+// A mistyped positive delay must not fill the disk.
+TEST(TargetWriterFaults, RefusesAbsurdAmountsToAdd) {
+    struct Row {
+        const char* start;
+        const char* end;
+        const char* told;
+    };
+    const Row rows[] = {
+        // 1e8 ms at 31.25 frames per second: 3125000 frames of 1792 bytes.
+        {"100000000", "", "would add 3125000 frames (5600000000 bytes)"},
+        {"150000000", "99999999999", "would add 71796364 frames (128659084288 bytes)"},
+        {"", "9000000", "would add 281250 frames (504000000 bytes)"},
+    };
+    for (const Row& row : rows) {
+        test::ScratchDir dir;
+        const Bytes source = Ac3Frames(3);
+        test::WriteFile(dir.File("s.ac3"), source);
+        RecordingObserver observer{kSourceInfo};
+        const WriteResult result =
+            Write(dir.File("s.ac3"), dir.File("t.ac3"), observer, Ac3Info(), row.start, row.end);
+        EXPECT_EQ(result.outcome, WriteOutcome::TooMuchToAdd) << row.start;
+        EXPECT_NE(result.message.find(row.told), std::string::npos) << result.message;
+        EXPECT_NE(result.message.find("Nothing was written."), std::string::npos);
+        EXPECT_FALSE(fs::exists(dir.File("t.ac3")));
+        ExpectRefusedBeforeOpening(observer);
+    }
+
+    // A rate from a broken header that saturates the count is refused the same way.
+    test::ScratchDir dir;
+    test::WriteFile(dir.File("s.ac3"), Ac3Frames(3));
+    StreamInfo info = Ac3Info();
+    info.FramesPerSecond = 3.0e38f;
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result =
+        Write(dir.File("s.ac3"), dir.File("t.ac3"), observer, info, "1", "1");
+    EXPECT_EQ(result.outcome, WriteOutcome::TooMuchToAdd);
+    EXPECT_FALSE(fs::exists(dir.File("t.ac3")));
+}
+
+// What every failed write leaves: no report, no target information, default pointer.
+void ExpectFailedWrite(const WriteResult& result, WriteOutcome outcome,
+                       const RecordingObserver& observer, const std::string& named,
+                       const std::string& reason) {
+    EXPECT_EQ(result.outcome, outcome) << result.message;
+    EXPECT_NE(result.message.find(named), std::string::npos) << result.message;
+    EXPECT_NE(result.message.find(reason), std::string::npos) << result.message;
+    EXPECT_TRUE(result.reportName.empty());
+    EXPECT_EQ(observer.InfoText().find("Target file information"), std::string::npos);
+    EXPECT_FALSE(observer.busyPointer);
+}
+
+// The target cannot be created.
+TEST(TargetWriterFaults, TargetThatCannotBeCreated) {
+    test::ScratchDir dir;
+    const Bytes source = Ac3Frames(5);
+    test::WriteFile(dir.File("s.ac3"), source);
+    test::WriteFile(dir.File("plain"), Bytes(3, 1));
+    fs::create_directory(dir.Path() / "folder.ac3");
+    const struct {
+        std::string target;
+        const char* reason;
+    } rows[] = {
+        {dir.File("missing/t.ac3"), "No such file or directory"},
+        {dir.File("plain/t.ac3"), "Not a directory"},
+        {dir.File("folder.ac3"), "Is a directory"},
+    };
+    for (const auto& row : rows) {
+        RecordingObserver observer{kSourceInfo};
+        const WriteResult result = Write(dir.File("s.ac3"), row.target, observer);
+        ExpectFailedWrite(result, WriteOutcome::WriteFailed, observer, row.target, row.reason);
+        EXPECT_EQ(observer.calls.back(), "busy:off");
+        EXPECT_EQ(test::ReadFile(dir.File("s.ac3")), source);
+    }
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "folder.ac3"));
+    EXPECT_EQ(test::ReadFile(dir.File("plain")), Bytes(3, 1));
+}
+
+TEST(TargetWriterFaults, SourceThatCannotBeRead) {
+    test::ScratchDir dir;
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result = Write(dir.File("gone.ac3"), dir.File("t.ac3"), observer);
+    ExpectFailedWrite(result, WriteOutcome::ReadFailed, observer, dir.File("gone.ac3"),
+                      "No such file or directory");
+    EXPECT_FALSE(fs::exists(dir.File("t.ac3")));
+}
+
+// A device that is always full: every write fails. The device itself must survive the
+// clean-up of the incomplete target.
+TEST(TargetWriterFaults, FullDeviceIsAWriteFailureAndStaysInPlace) {
+    ASSERT_TRUE(fs::is_character_file("/dev/full"));
+    test::ScratchDir dir;
+    test::WriteFile(dir.File("s.ac3"), Ac3Frames(5));
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result = Write(dir.File("s.ac3"), "/dev/full", observer);
+    ExpectFailedWrite(result, WriteOutcome::WriteFailed, observer, "/dev/full",
+                      "No space left on device");
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    EXPECT_FALSE(fs::exists("/dev/full.txt"));
+    EXPECT_EQ(observer.Statuses().back(), "pending...");
+
+    // The good frames before a damaged one cannot be written either: a write failure, not a
+    // damaged source with its frames kept.
+    Bytes damaged = Ac3Frames(8);
+    damaged[5 * kFrame] = 0x00;
+    test::WriteFile(dir.File("d.ac3"), damaged);
+    RecordingObserver second{kSourceInfo};
+    const WriteResult failed = Write(dir.File("d.ac3"), "/dev/full", second, Ac3Info(), "", "");
+    ExpectFailedWrite(failed, WriteOutcome::WriteFailed, second, "/dev/full",
+                      "No space left on device");
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+// Lowers this process's file-size limit for its lifetime; writes beyond it fail with EFBIG
+// instead of raising SIGXFSZ, which is ignored meanwhile.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        ok_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    [[nodiscard]] bool Ok() const { return ok_; }
+
+  private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = SIG_DFL;
+    bool ok_ = false;
+};
+
+// A disk that fills in the middle of the copy, after part of the target has been written.
+TEST(TargetWriterFaults, DiskFullInTheMiddleRemovesTheTarget) {
+    test::ScratchDir dir;
+    const Bytes source = Ac3Frames(1500);  // 2.7 MB
+    test::WriteFile(dir.File("s.ac3"), source);
+    test::WriteFile(dir.File("t.ac3"), Bytes(10, 7));  // an older target is replaced, then removed
+    RecordingObserver observer{kSourceInfo};
+    WriteResult result;
+    {
+        const FileSizeLimit limit(256 * 1024);
+        ASSERT_TRUE(limit.Ok());
+        result = Write(dir.File("s.ac3"), dir.File("t.ac3"), observer);
+    }
+    ExpectFailedWrite(result, WriteOutcome::WriteFailed, observer, dir.File("t.ac3"),
+                      "File too large");
+    EXPECT_FALSE(fs::exists(dir.File("t.ac3")));
+    EXPECT_FALSE(fs::exists(dir.File("t.txt")));
+    EXPECT_EQ(test::ReadFile(dir.File("s.ac3")), source);
+    // Nothing was added at the end after the failure.
+    EXPECT_EQ(observer.Statuses(), (std::vector<std::string>{"Writing...", "pending..."}));
+}
+
+// The target fits, the report does not: the target stays, the partial report goes.
+TEST(TargetWriterFaults, ReportCutShortIsRemoved) {
+    test::ScratchDir dir;
+    const Bytes source = Ac3Frames(6);
+    test::WriteFile(dir.File("s.ac3"), source);
+    RecordingObserver observer{kSourceInfo + std::string(300 * 1024, 'i')};
+    WriteResult result;
+    {
+        const FileSizeLimit limit(256 * 1024);
+        ASSERT_TRUE(limit.Ok());
+        result = Write(dir.File("s.ac3"), dir.File("t.ac3"), observer, Ac3Info(), "", "");
+    }
+    EXPECT_EQ(result.outcome, WriteOutcome::ReportFailed);
+    EXPECT_NE(result.message.find(dir.File("t.txt")), std::string::npos) << result.message;
+    EXPECT_NE(result.message.find("File too large"), std::string::npos) << result.message;
+    EXPECT_TRUE(result.reportName.empty());
+    EXPECT_FALSE(fs::exists(dir.File("t.txt")));
+    EXPECT_EQ(test::ReadFile(dir.File("t.ac3")), source);
+}
+
+// The source shrinks while it is copied (another program truncates it): a read failure.
+TEST(TargetWriterFaults, SourceShrinkingDuringTheWriteRemovesTheTarget) {
+    test::ScratchDir dir;
+    test::WriteFile(dir.File("s.ac3"), Ac3Frames(2000));  // 3.6 MB, many blocks long
+    RecordingObserver observer{kSourceInfo};
+    observer.onStatus = [&](const std::string& status) {
+        if (status == "Writing...") {
+            fs::resize_file(dir.File("s.ac3"), 100 * kFrame);
+        }
+    };
+    const WriteResult result = Write(dir.File("s.ac3"), dir.File("t.ac3"), observer);
+    ExpectFailedWrite(result, WriteOutcome::ReadFailed, observer, dir.File("s.ac3"),
+                      "shorter than when it was analysed");
+    EXPECT_FALSE(fs::exists(dir.File("t.ac3")));
+    EXPECT_FALSE(fs::exists(dir.File("t.txt")));
+    EXPECT_EQ(observer.Statuses(), (std::vector<std::string>{"Writing...", "pending..."}));
+}
+
+}  // namespace
+}  // namespace velmora

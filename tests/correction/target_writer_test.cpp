@@ -1,0 +1,570 @@
+// The target writer on small streams built byte by byte: target bytes, report, status order.
+#include "correction/target_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "correction/correction_plan.h"
+#include "correction/recording_observer.h"
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::RecordingObserver;
+
+constexpr std::int64_t kFrame = 1792;  // 48 kHz AC-3 at 448 kbit/s
+const std::string kSourceInfo =
+    "Source file information:\r\n\r\nSampling rate: 48 kHz\r\nNominal bit rate: 448 kbps\r\n";
+const std::string kTargetHeader = "\r\nTarget file information:\r\n\r\n";
+const std::string kRateLine = "There are 31.25 frames in one second.";
+
+StreamInfo Ac3Info() {
+    StreamInfo info;
+    info.FrameLength = static_cast<std::int32_t>(kFrame);
+    info.NominalBitRate = 448;
+    info.FramesPerSecond = 31.25f;
+    return info;
+}
+
+Bytes Ac3Frames(std::int64_t count) {
+    return test::BuildFrames(test::Ac3Header(0x1E), kFrame, count);
+}
+
+// Frame `index` of a stream of `frameLength`-byte frames.
+Bytes FrameOf(const Bytes& stream, std::int64_t index, std::int64_t frameLength = kFrame) {
+    const auto begin = stream.begin() + index * frameLength;
+    return Bytes(begin, begin + frameLength);
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+Bytes Repeat(const Bytes& frame, int times) {
+    Bytes all;
+    for (int i = 0; i < times; ++i) {
+        all.insert(all.end(), frame.begin(), frame.end());
+    }
+    return all;
+}
+
+Bytes FirstFrames(const Bytes& stream, std::int64_t count, std::int64_t frameLength = kFrame) {
+    return Bytes(stream.begin(), stream.begin() + count * frameLength);
+}
+
+// One write from a source file holding `source` into target.ac3 of a fresh scratch folder.
+struct WriteRun {
+    test::ScratchDir dir;
+    RecordingObserver observer{kSourceInfo};
+    WriteResult result;
+    std::string sourceName;
+    std::string targetName;
+
+    WriteRun(const Bytes& source, const std::string& startText, const std::string& endText,
+             const StreamInfo& info = Ac3Info(), FileType fileType = FileType::Ac3,
+             const std::string& targetFile = "target.ac3") {
+        sourceName = dir.File("source.ac3");
+        targetName = dir.File(targetFile);
+        test::WriteFile(sourceName, source);
+        WriteRequest request;
+        request.sourceName = sourceName;
+        request.targetName = targetName;
+        request.fileType = fileType;
+        request.startDelayText = startText;
+        request.endDelayText = endText;
+        result = WriteTarget(request, info, observer);
+    }
+
+    [[nodiscard]] Bytes Target() const { return test::ReadFile(targetName); }
+    [[nodiscard]] std::string ReportText() const {
+        return test::ReadTextFile(dir.File("target.txt"));
+    }
+    [[nodiscard]] bool ReportExists() const { return fs::exists(dir.File("target.txt")); }
+};
+
+// A complete write: the report file is the whole information text, which is the source
+// information, the plan lines and then exactly `targetInformation`.
+void ExpectComplete(const WriteRun& run, const std::string& planLines,
+                    const std::string& targetInformation) {
+    EXPECT_EQ(run.result.outcome, WriteOutcome::Complete) << run.result.message;
+    EXPECT_EQ(run.observer.InfoText(), kSourceInfo + planLines + targetInformation);
+    EXPECT_EQ(run.ReportText(), run.observer.InfoText());
+    EXPECT_EQ(run.result.reportName, run.dir.File("target.txt"));
+    EXPECT_FALSE(run.result.reportRenamed);
+    EXPECT_FALSE(run.observer.busyPointer);
+    EXPECT_EQ(run.observer.lastProgressValue, 0);
+}
+
+TEST(TargetWriter, NoDelayCopiesTheWholeFrames) {
+    const Bytes source = Ac3Frames(10);
+    const WriteRun run(source, "0", "");
+    EXPECT_EQ(run.Target(), source);
+    EXPECT_EQ(run.result.framesWritten, 10);
+    ExpectComplete(run, "",
+                   kTargetHeader + "10 frames (00:00:00,320) have been written.\r\n" + kRateLine);
+    EXPECT_EQ(run.observer.Statuses(), (std::vector<std::string>{"Writing...", "pending..."}));
+}
+
+TEST(TargetWriter, NoDelayLeavesOutTheShortPieceAtTheEnd) {
+    const Bytes frames = Ac3Frames(10);
+    const WriteRun run(Concat({frames, Bytes(100, 0x0B)}), "", "");
+    EXPECT_EQ(run.Target(), frames);
+    ExpectComplete(run, "",
+                   kTargetHeader + "10 frames (00:00:00,320) have been written.\r\n" +
+                       "Last frame was too short. Ignored.\r\n" + kRateLine);
+}
+
+TEST(TargetWriter, PositiveStartDelayRepeatsTheFirstFrame) {
+    const Bytes source = Ac3Frames(10);
+    const WriteRun run(source, "100", "");
+    EXPECT_EQ(run.Target(), Concat({Repeat(FrameOf(source, 0), 3), source}));
+    EXPECT_EQ(run.result.framesWritten, 13);
+    ExpectComplete(run, "100ms (00:00:00,096) to be add at beginning.\r\n",
+                   kTargetHeader + "3 frames (96ms) have been added at start.\r\n" +
+                       "13 frames (00:00:00,416) have been written.\r\n" + kRateLine);
+    EXPECT_EQ(run.observer.Statuses(),
+              (std::vector<std::string>{"Adding 3 frames.", "Writing...", "pending..."}));
+}
+
+TEST(TargetWriter, SingleAddedFrameIsSingularInTheReportOnly) {
+    const Bytes source = Ac3Frames(4);
+    const WriteRun run(source, "32", "");  // exactly one frame
+    EXPECT_EQ(run.Target(), Concat({FrameOf(source, 0), source}));
+    ExpectComplete(run, "32ms (00:00:00,032) to be add at beginning.\r\n",
+                   kTargetHeader + "1 frame (32ms) has been added at start.\r\n" +
+                       "5 frames (00:00:00,160) have been written.\r\n" + kRateLine);
+    EXPECT_EQ(run.observer.Statuses(),
+              (std::vector<std::string>{"Adding 1 frames.", "Writing...", "pending..."}));
+}
+
+StreamInfo WithSilentFrame(const Bytes& silent) {
+    StreamInfo info = Ac3Info();
+    info.SilentFrame = silent;
+    info.SilentFrameLoaded = true;
+    return info;
+}
+
+TEST(TargetWriter, SilentFramePadsTheStartAndNamesItself) {
+    const Bytes source = Ac3Frames(10);
+    const Bytes silent = test::BuildFrames({0x0B, 0x77, 0xAA, 0xAA, 0x1E}, kFrame, 1);
+    const WriteRun three(source, "100", "", WithSilentFrame(silent));
+    EXPECT_EQ(three.Target(), Concat({Repeat(silent, 3), source}));
+    ExpectComplete(three, "100ms (00:00:00,096) to be add at beginning.\r\n",
+                   kTargetHeader + "3 silent frames (96ms) have been added at start.\r\n" +
+                       "13 frames (00:00:00,416) have been written.\r\n" + kRateLine);
+    EXPECT_EQ(three.observer.Statuses(),
+              (std::vector<std::string>{"Adding 3 silent frames.", "Writing...", "pending..."}));
+
+    const WriteRun one(source, "32", "", WithSilentFrame(silent));
+    EXPECT_EQ(one.Target(), Concat({silent, source}));
+    EXPECT_NE(one.observer.InfoText().find("1 silent frame (32ms) has been added at start.\r\n"),
+              std::string::npos);
+}
+
+TEST(TargetWriter, FramesAddedAtTheEndRepeatTheLastFrameEvenWithASilentFrame) {
+    const Bytes source = Ac3Frames(10);
+    const Bytes silent = test::BuildFrames({0x0B, 0x77, 0xAA, 0xAA, 0x1E}, kFrame, 1);
+    for (const StreamInfo& info : {Ac3Info(), WithSilentFrame(silent)}) {
+        const WriteRun run(source, "", "64", info);
+        EXPECT_EQ(run.Target(), Concat({source, Repeat(FrameOf(source, 9), 2)}));
+        ExpectComplete(run, "64ms (00:00:00,064) to be add at end.\r\n",
+                       kTargetHeader + "2 frames (64ms) have been added at end.\r\n" +
+                           "12 frames (00:00:00,384) have been written.\r\n" + kRateLine);
+        EXPECT_EQ(
+            run.observer.Statuses(),
+            (std::vector<std::string>{"Writing...", "Adding 2 frames at end.", "pending..."}));
+    }
+}
+
+TEST(TargetWriter, CutAtTheEndKeepsTheSameFramesWhateverTheTail) {
+    const Bytes frames = Ac3Frames(10);
+    const std::string written =
+        "2 frames (64ms) have been cut at end.\r\n"
+        "8 frames (00:00:00,256) have been written.\r\n";
+    const WriteRun whole(frames, "", "-64");
+    EXPECT_EQ(whole.Target(), FirstFrames(frames, 8));
+    ExpectComplete(whole, "64ms (00:00:00,064) to be cut at end.\r\n",
+                   kTargetHeader + written + kRateLine);
+    EXPECT_EQ(whole.observer.Calls("max:"), (std::vector<std::string>{"14336"}));
+
+    const WriteRun withTail(Concat({frames, Bytes(900, 0x0B)}), "", "-64");
+    EXPECT_EQ(withTail.Target(), FirstFrames(frames, 8));
+    ExpectComplete(withTail, "64ms (00:00:00,064) to be cut at end.\r\n",
+                   kTargetHeader + written + "Last frame was too short. Ignored.\r\n" + kRateLine);
+}
+
+TEST(TargetWriter, CutAtTheStartLeavesOutTheFirstFrames) {
+    const Bytes source = Ac3Frames(10);
+    const WriteRun run(source, "-100", "");
+    EXPECT_EQ(run.Target(), Bytes(source.begin() + 3 * kFrame, source.end()));
+    ExpectComplete(run, "100ms (00:00:00,096) ms to be cut at beginning.\r\n",
+                   kTargetHeader + "3 frames (96ms) have been cut at start.\r\n" +
+                       "7 frames (00:00:00,224) have been written.\r\n" + kRateLine);
+    EXPECT_EQ(run.observer.Calls("info:").front(),
+              "100ms (00:00:00,096) ms to be cut at beginning.\r\n");
+}
+
+TEST(TargetWriter, SingleCutFramesAreSingular) {
+    const Bytes source = Ac3Frames(5);
+    const WriteRun run(source, "-32", "-32");
+    EXPECT_EQ(run.Target(), Bytes(source.begin() + kFrame, source.begin() + 4 * kFrame));
+    ExpectComplete(run,
+                   "32ms (00:00:00,032) ms to be cut at beginning.\r\n"
+                   "32ms (00:00:00,032) to be cut at end.\r\n",
+                   kTargetHeader + "1 frame (32ms) has been cut at start.\r\n" +
+                       "1 frame (32ms) has been cut at end.\r\n" +
+                       "3 frames (00:00:00,096) have been written.\r\n" + kRateLine);
+}
+
+TEST(TargetWriter, SingleFrameAddedAtTheEndIsSingularInTheReportOnly) {
+    const Bytes source = Ac3Frames(5);
+    const WriteRun run(source, "-32", "32");
+    EXPECT_EQ(run.Target(),
+              Concat({Bytes(source.begin() + kFrame, source.end()), FrameOf(source, 4)}));
+    ExpectComplete(run,
+                   "32ms (00:00:00,032) ms to be cut at beginning.\r\n"
+                   "32ms (00:00:00,032) to be add at end.\r\n",
+                   kTargetHeader + "1 frame (32ms) has been cut at start.\r\n" +
+                       "1 frame (32ms) has been added at end.\r\n" +
+                       "5 frames (00:00:00,160) have been written.\r\n" + kRateLine);
+    EXPECT_EQ(run.observer.Statuses(),
+              (std::vector<std::string>{"Writing...", "Adding 1 frames at end.", "pending..."}));
+}
+
+TEST(TargetWriter, EveryFrameCutAtTheStartWritesNothingFromTheSource) {
+    const Bytes source = Ac3Frames(5);
+    const WriteRun run(source, "-1000", "");  // 31 frames
+    EXPECT_TRUE(fs::exists(run.targetName));
+    EXPECT_TRUE(run.Target().empty());
+    ExpectComplete(run, "1000ms (00:00:00,992) ms to be cut at beginning.\r\n",
+                   kTargetHeader + "31 frames (992ms) have been cut at start.\r\n" +
+                       "0 frames (00:00:00,000) have been written.\r\n" + kRateLine);
+    // Every frame was still read and tested: the progress walked through all of them.
+    EXPECT_EQ(run.observer.progressValueCount, 5 + 1);
+    EXPECT_EQ(run.observer.Statuses(), (std::vector<std::string>{"pending..."}));
+}
+
+TEST(TargetWriter, EveryFrameCutAtTheStartStillTestsEachFrame) {
+    Bytes source = Ac3Frames(5);
+    source[3 * kFrame] = 0x00;
+    const WriteRun run(source, "-1000", "");
+    EXPECT_EQ(run.result.outcome, WriteOutcome::SourceDamaged);
+    EXPECT_TRUE(run.Target().empty());
+    EXPECT_FALSE(run.ReportExists());
+}
+
+TEST(TargetWriter, CutAtTheEndBeyondTheSourceRunsNoLoop) {
+    const WriteRun run(Ac3Frames(3), "100", "-1000");
+    EXPECT_TRUE(run.Target().empty());
+    // Nothing was read, so no insertion at the start happens although it is planned.
+    ExpectComplete(run,
+                   "100ms (00:00:00,096) to be add at beginning.\r\n"
+                   "1000ms (00:00:00,992) to be cut at end.\r\n",
+                   kTargetHeader + "3 frames (96ms) have been added at start.\r\n" +
+                       "31 frames (992ms) have been cut at end.\r\n" +
+                       "0 frames (00:00:00,000) have been written.\r\n" + kRateLine);
+    EXPECT_EQ(run.observer.Calls("max:"), (std::vector<std::string>{"0"}));
+}
+
+TEST(TargetWriter, SourceShorterThanOneFrame) {
+    const WriteRun run(Bytes(1000, 0x0B), "100", "64");
+    // No frame was read: no insertion at the start, and the frames added at the end are the
+    // still empty frame buffer.
+    EXPECT_EQ(run.Target(), Bytes(2 * kFrame, 0x00));
+    ExpectComplete(run,
+                   "100ms (00:00:00,096) to be add at beginning.\r\n"
+                   "64ms (00:00:00,064) to be add at end.\r\n",
+                   kTargetHeader + "3 frames (96ms) have been added at start.\r\n" +
+                       "2 frames (64ms) have been added at end.\r\n" +
+                       "2 frames (00:00:00,064) have been written.\r\n" +
+                       "Last frame was too short. Ignored.\r\n" + kRateLine);
+    EXPECT_EQ(run.observer.Statuses(),
+              (std::vector<std::string>{"Adding 2 frames at end.", "pending..."}));
+}
+
+TEST(TargetWriter, FirstFrameDamagedWritesNothingAtAll) {
+    Bytes source = Ac3Frames(10);
+    source[1] = 0x78;
+    const WriteRun run(source, "100", "64");
+    EXPECT_EQ(run.result.outcome, WriteOutcome::SourceDamaged);
+    EXPECT_EQ(run.result.message, "Source file damaged.");
+    EXPECT_EQ(run.result.framesWritten, 0);
+    EXPECT_TRUE(fs::exists(run.targetName));
+    EXPECT_TRUE(run.Target().empty());
+    EXPECT_FALSE(run.ReportExists());
+    EXPECT_TRUE(run.result.reportName.empty());
+    // Plan lines only; no target information.
+    EXPECT_EQ(run.observer.InfoText(), kSourceInfo +
+                                           "100ms (00:00:00,096) to be add at beginning.\r\n"
+                                           "64ms (00:00:00,064) to be add at end.\r\n");
+    EXPECT_EQ(run.observer.Statuses(), (std::vector<std::string>{"pending..."}));
+    EXPECT_FALSE(run.observer.busyPointer);
+}
+
+TEST(TargetWriter, DamagedFrameKeepsExactlyTheFramesBeforeItAndAddsNothingAtTheEnd) {
+    Bytes source = Ac3Frames(10);
+    source[5 * kFrame] = 0x0C;
+    const WriteRun run(source, "-32", "64");
+    EXPECT_EQ(run.result.outcome, WriteOutcome::SourceDamaged);
+    // Frame 0 is cut, frames 1 to 4 are written, frame 5 stops the copy and is not repeated.
+    EXPECT_EQ(run.Target(), Bytes(source.begin() + kFrame, source.begin() + 5 * kFrame));
+    EXPECT_EQ(run.result.framesWritten, 4);
+    EXPECT_FALSE(run.ReportExists());
+    EXPECT_EQ(run.observer.Statuses(), (std::vector<std::string>{"Writing...", "pending..."}));
+    // The progress bar stays at the failing frame.
+    EXPECT_EQ(run.observer.lastProgressValue, 5 * kFrame);
+}
+
+TEST(TargetWriter, DtsFramesAreCopiedWithoutATest) {
+    // Bytes that fail both other tests: a DTS frame's content is never looked at.
+    const Bytes source = test::BuildFrames({0x12, 0x34}, 1000, 6);
+    StreamInfo info;
+    info.FrameLength = 1000;
+    info.FramesPerSecond = 93.75f;
+    const WriteRun run(source, "", "-20", info, FileType::Dts);  // 1.875 -> 2 frames
+    EXPECT_EQ(run.result.outcome, WriteOutcome::Complete) << run.result.message;
+    EXPECT_EQ(run.Target(), FirstFrames(source, 4, 1000));
+
+    const WriteRun asAc3(source, "", "-20", info, FileType::Ac3);
+    EXPECT_EQ(asAc3.result.outcome, WriteOutcome::SourceDamaged);
+}
+
+// MPEG-1 Layer III, 128 kbit/s, 44.1 kHz: frames are 417 bytes, 418 with the padding slot,
+// while the analysis gives every frame 418 bytes.
+TEST(TargetWriter, MpegAudioWithPaddedFramesEndsAsDamaged) {
+    Bytes source;
+    const int lengths[] = {418, 417, 418, 417, 418, 417};
+    for (int length : lengths) {
+        const Bytes frame = test::BuildFrames({0xFF, 0xFB, 0x92, 0x64}, length, 1);
+        source.insert(source.end(), frame.begin(), frame.end());
+    }
+    StreamInfo info;
+    info.FrameLength = 418;
+    info.FramesPerSecond = 38.277512f;
+    const WriteRun run(source, "", "", info, FileType::MpegAudio);
+    // Block 2 starts at byte 836, one byte into the third frame, whose second byte is 0xFB.
+    EXPECT_EQ(run.result.outcome, WriteOutcome::SourceDamaged);
+    EXPECT_EQ(run.Target(), Bytes(source.begin(), source.begin() + 836));
+    EXPECT_FALSE(run.ReportExists());
+
+    // The same stream without padding passes block by block.
+    const Bytes even = test::BuildFrames({0xFF, 0xFB, 0x90, 0x64}, 418, 6);
+    const WriteRun evenRun(even, "", "", info, FileType::MpegAudio);
+    EXPECT_EQ(evenRun.result.outcome, WriteOutcome::Complete);
+    EXPECT_EQ(evenRun.Target(), even);
+}
+
+TEST(TargetWriter, ReportsAThreeMinuteCorrectionExactly) {
+    const Bytes source = Ac3Frames(5625);  // 10,080,000 bytes, many blocks long
+    const WriteRun run(source, "-100", "64");
+    const std::string targetInformation =
+        "\r\nTarget file information:\r\n\r\n"
+        "3 frames (96ms) have been cut at start.\r\n"
+        "2 frames (64ms) have been added at end.\r\n"
+        "5624 frames (00:02:59,968) have been written.\r\n"
+        "There are 31.25 frames in one second.";
+    ExpectComplete(run,
+                   "100ms (00:00:00,096) ms to be cut at beginning.\r\n"
+                   "64ms (00:00:00,064) to be add at end.\r\n",
+                   targetInformation);
+    EXPECT_EQ(run.result.framesWritten, 5624);
+    EXPECT_EQ(run.Target(), Concat({Bytes(source.begin() + 3 * kFrame, source.end()),
+                                    Repeat(FrameOf(source, 5624), 2)}));
+}
+
+// The copy moves many frames per read and write; whatever the frame length and wherever cuts
+// and damage fall against those blocks, the target must be what copying frame by frame gives.
+TEST(TargetWriter, BlocksMatchAFrameByFrameCopy) {
+    struct Row {
+        std::int64_t frameLength;
+        float fps;
+        std::int64_t frames;
+        const char* start;
+        const char* end;
+        std::int64_t damaged;  // index of a frame with a broken sync word, or -1
+        std::int64_t cutStart, addStart, cutEnd, addEnd;
+    };
+    // Blocks are about 512 KiB: 292 frames of 1792 bytes, 524 of 1000, 2 of 200000, and a
+    // frame larger than that is a block of its own.
+    const Row rows[] = {
+        {1792, 31.25f, 700, "-10000", "", -1, 312, 0, 0, 0},
+        {1792, 31.25f, 700, "-10000", "-2000", -1, 312, 0, 62, 0},
+        {1792, 31.25f, 700, "100", "64", -1, 0, 3, 0, 2},
+        {1792, 31.25f, 700, "", "64", 291, 0, 0, 0, 2},
+        {1792, 31.25f, 700, "", "64", 292, 0, 0, 0, 2},
+        {1792, 31.25f, 700, "-10000", "", 500, 312, 0, 0, 0},
+        {1792, 31.25f, 700, "-10000", "", 300, 312, 0, 0, 0},
+        {1792, 31.25f, 700, "10000", "", 1, 0, 312, 0, 0},  // 312.5 frames, to even
+        {1000, 50.0f, 1200, "-11000", "2000", 600, 550, 0, 0, 100},
+        {200000, 1.0f, 5, "1000", "-1000", -1, 0, 1, 1, 0},
+        {200000, 1.0f, 5, "-2000", "3000", 3, 2, 0, 0, 3},
+        {600000, 1.0f, 3, "-1000", "2000", -1, 1, 0, 0, 2},
+    };
+    for (const Row& row : rows) {
+        Bytes source = test::BuildFrames(test::Ac3Header(0x1E), row.frameLength, row.frames);
+        if (row.damaged >= 0) {
+            source[static_cast<std::size_t>(row.damaged * row.frameLength)] = 0x0A;
+        }
+        StreamInfo info;
+        info.FrameLength = static_cast<std::int32_t>(row.frameLength);
+        info.FramesPerSecond = row.fps;
+
+        const CorrectionPlan plan = MakeCorrectionPlan(row.start, row.end, info).plan;
+        ASSERT_EQ(plan.cutStartFrames, row.cutStart) << row.start;
+        ASSERT_EQ(plan.addStartFrames, row.addStart) << row.start;
+        ASSERT_EQ(plan.cutEndFrames, row.cutEnd) << row.end;
+        ASSERT_EQ(plan.addEndFrames, row.addEnd) << row.end;
+
+        // The reference: one read, one test and one write per frame.
+        Bytes expected;
+        bool damaged = false;
+        const std::int64_t copyEnd = row.frames - row.cutEnd;
+        for (std::int64_t i = 0; i < copyEnd && !damaged; ++i) {
+            if (i == row.damaged) {
+                damaged = true;
+                break;
+            }
+            const Bytes frame = FrameOf(source, i, row.frameLength);
+            if (i == 0) {
+                expected = Repeat(frame, static_cast<int>(row.addStart));
+            }
+            if (i >= row.cutStart) {
+                expected.insert(expected.end(), frame.begin(), frame.end());
+            }
+        }
+        if (!damaged) {
+            expected = Concat({expected, Repeat(FrameOf(source, copyEnd - 1, row.frameLength),
+                                                static_cast<int>(row.addEnd))});
+        }
+
+        const WriteRun run(source, row.start, row.end, info);
+        const std::string label = std::to_string(row.frameLength) + " " + row.start + "/" +
+                                  row.end + " damaged " + std::to_string(row.damaged);
+        EXPECT_EQ(run.result.outcome,
+                  damaged ? WriteOutcome::SourceDamaged : WriteOutcome::Complete)
+            << label;
+        EXPECT_EQ(run.Target(), expected) << label;
+        EXPECT_EQ(run.result.framesWritten,
+                  static_cast<std::int64_t>(expected.size()) / row.frameLength)
+            << label;
+        EXPECT_EQ(run.ReportExists(), !damaged) << label;
+    }
+}
+
+TEST(TargetWriter, RecordsEveryCallInOrder) {
+    test::ScratchDir dir;
+    test::WriteFile(dir.File("s.ac3"), Ac3Frames(10));
+    RecordingObserver observer{kSourceInfo};
+    observer.recordProgressValues = true;
+    WriteRequest request{dir.File("s.ac3"), dir.File("t.ac3"), FileType::Ac3, "100", "64"};
+    const WriteResult result = WriteTarget(request, Ac3Info(), observer);
+    ASSERT_EQ(result.outcome, WriteOutcome::Complete) << result.message;
+
+    std::vector<std::string> expected = {
+        "events",
+        "info:100ms (00:00:00,096) to be add at beginning.\r\n64ms (00:00:00,064) to be add at "
+        "end.\r\n",
+        "busy:on",
+        "max:17920",
+        "value:0",
+        "status:Adding 3 frames.",
+        "status:Writing...",
+    };
+    for (int i = 1; i < 10; ++i) {
+        expected.push_back("value:" + std::to_string(i * kFrame));
+    }
+    const std::vector<std::string> tail = {
+        "status:Adding 2 frames at end.",
+        "status:pending...",
+        "busy:off",
+        "value:0",
+        "info:\r\nTarget file information:\r\n\r\n",
+        "info:3 frames (96ms) have been added at start.\r\n",
+        "info:2 frames (64ms) have been added at end.\r\n",
+        "info:15 frames (00:00:00,480) have been written.\r\n",
+        "info:There are 31.25 frames in one second.",
+    };
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    EXPECT_EQ(observer.calls, expected);
+}
+
+TEST(TargetWriter, ReportNameLosesTheLastFourCharacters) {
+    const struct {
+        const char* target;
+        const char* report;
+    } rows[] = {
+        {"movie_fix.ac3", "movie_fix.txt"},
+        {"/data/clips/movie_fix.ac3", "/data/clips/movie_fix.txt"},
+        {"a.dtshd", "a.d.txt"},
+        {"abcde", "a.txt"},
+        // A file name of four characters or fewer keeps them all, and the folder is never cut.
+        {"a.ac", "a.ac.txt"},
+        {"abc", "abc.txt"},
+        {"/data/x.y/ab", "/data/x.y/ab.txt"},
+        {"/data/clips/", "/data/clips/.txt"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ReportNameFor(row.target), row.report) << row.target;
+    }
+}
+
+TEST(TargetWriter, LongExtensionGivesItsReportBesideIt) {
+    const Bytes source = Ac3Frames(3);
+    StreamInfo info = Ac3Info();
+    const WriteRun run(source, "", "", info, FileType::Dts, "a.dtshd");
+    EXPECT_EQ(run.result.outcome, WriteOutcome::Complete) << run.result.message;
+    EXPECT_EQ(run.result.reportName, run.dir.File("a.d.txt"));
+    EXPECT_EQ(test::ReadTextFile(run.dir.File("a.d.txt")), run.observer.InfoText());
+}
+
+TEST(TargetWriter, ExistingTargetAndReportAreReplaced) {
+    test::ScratchDir dir;
+    const Bytes source = Ac3Frames(4);
+    test::WriteFile(dir.File("s.ac3"), source);
+    test::WriteFile(dir.File("t.ac3"), Bytes(50000, 0x55));
+    test::WriteTextFile(dir.File("t.txt"), std::string(50000, 'x'));
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result =
+        WriteTarget(WriteRequest{dir.File("s.ac3"), dir.File("t.ac3"), FileType::Ac3, "", ""},
+                    Ac3Info(), observer);
+    EXPECT_EQ(result.outcome, WriteOutcome::Complete);
+    EXPECT_EQ(test::ReadFile(dir.File("t.ac3")), source);
+    EXPECT_EQ(test::ReadTextFile(dir.File("t.txt")), observer.InfoText());
+}
+
+// Sources over 4 GiB: the length, the frame count and the cut bytes all need 64 bits. A
+// sparse file keeps this cheap: two real frames, then zeros that are never read.
+TEST(TargetWriter, HandlesSourcesBeyondFourGiB) {
+    test::ScratchDir dir;
+    const Bytes frames = Ac3Frames(2);
+    test::WriteFile(dir.File("big.ac3"), frames);
+    const std::uintmax_t length = (std::uintmax_t{5} << 30) + 100;
+    fs::resize_file(dir.File("big.ac3"), length);
+    const std::int64_t wholeFrames = static_cast<std::int64_t>(length) / kFrame;  // 2995931
+    // Cut all but the first two frames at the end: 2995929 frames are 95869728 ms.
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result = WriteTarget(
+        WriteRequest{dir.File("big.ac3"), dir.File("t.ac3"), FileType::Ac3, "", "-95869728"},
+        Ac3Info(), observer);
+    ASSERT_EQ(wholeFrames, 2995931);
+    ASSERT_EQ(result.outcome, WriteOutcome::Complete) << result.message;
+    EXPECT_EQ(test::ReadFile(dir.File("t.ac3")), frames);
+    EXPECT_EQ(observer.InfoText(), kSourceInfo + "95869728ms (26:37:49,728) to be cut at end.\r\n" +
+                                       kTargetHeader +
+                                       "2995929 frames (95869728ms) have been cut at end.\r\n" +
+                                       "2 frames (00:00:00,064) have been written.\r\n" +
+                                       "Last frame was too short. Ignored.\r\n" + kRateLine);
+}
+
+}  // namespace
+}  // namespace velmora

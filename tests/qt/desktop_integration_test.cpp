@@ -1,0 +1,47 @@
+// `cmake --install` puts the desktop file, the icon and the .mpa file type where desktops look.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DesktopIntegration, InstallPutsDesktopFileIconAndFileTypeInPlace) {
+    test::ScratchDir prefix;
+    const test::CommandResult installed =
+        test::RunCommand("cmake --install " + test::ShellQuote(VELMORA_BINARY_DIR) + " --prefix " +
+                         test::ShellQuote(prefix.Path().string()));
+    ASSERT_EQ(installed.exitStatus, 0) << installed.err;
+    const fs::path share = prefix.Path() / "share";
+
+    const std::string desktop = test::ReadTextFile(share / "applications" / "velmora.desktop");
+    for (const char* line : {"[Desktop Entry]\n", "\nType=Application\n", "\nName=Velmora\n",
+                             // %f: a file manager's "Open with" hands over the one file.
+                             "\nExec=velmora %f\n", "\nIcon=velmora\n"}) {
+        EXPECT_NE(desktop.find(line), std::string::npos) << line;
+    }
+    // .ac3 and .dts by the types every desktop knows; .mpa by our own.
+    const std::size_t mimeLine = desktop.find("\nMimeType=");
+    ASSERT_NE(mimeLine, std::string::npos);
+    const std::string mimeTypes =
+        desktop.substr(mimeLine, desktop.find('\n', mimeLine + 1) - mimeLine);
+    for (const char* type : {"audio/ac3;", "audio/vnd.dts;", "audio/x-mpeg-elementary;"}) {
+        EXPECT_NE(mimeTypes.find(type), std::string::npos) << type;
+    }
+
+    const std::string fileType = test::ReadTextFile(share / "mime" / "packages" / "velmora.xml");
+    EXPECT_NE(fileType.find("<mime-type type=\"audio/x-mpeg-elementary\">"), std::string::npos);
+    EXPECT_NE(fileType.find("<glob pattern=\"*.mpa\"/>"), std::string::npos);
+
+    const std::string icon =
+        test::ReadTextFile(share / "icons" / "hicolor" / "scalable" / "apps" / "velmora.svg");
+    EXPECT_NE(icon.find("<svg xmlns=\"http://www.w3.org/2000/svg\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velmora
