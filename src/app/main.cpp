@@ -9,28 +9,24 @@
 #include "platform/display.h"
 #include "platform/headless/headless_front_end.h"
 #include "platform/program_directory.h"
-
-#ifdef VELMORA_HAVE_QT
-#include "platform/qt/qt_front_end.h"
-constexpr bool kWindowBuilt = true;
-#else
-constexpr bool kWindowBuilt = false;
-#endif
+#include "platform/window_module.h"
 
 namespace {
 
-std::unique_ptr<velmora::FrontEnd> MakeFrontEnd(const velmora::StartRequest& request, int& argc,
+std::unique_ptr<velmora::FrontEnd> MakeFrontEnd(const velmora::StartRequest& request,
+                                                const std::string& programDirectory, int& argc,
                                                 char** argv) {
-    const velmora::FrontEndChoice choice =
-        velmora::ChooseFrontEnd(request, kWindowBuilt, velmora::DisplayAvailable());
-#ifdef VELMORA_HAVE_QT
+    const std::string windowModule = velmora::FindWindowModule(programDirectory);
+    velmora::FrontEndChoice choice =
+        velmora::ChooseFrontEnd(request, !windowModule.empty(), velmora::DisplayAvailable());
     if (choice.useWindow) {
-        return velmora::MakeQtFrontEnd(argc, argv);
+        velmora::LoadedWindow window = velmora::LoadWindowModule(windowModule, argc, argv);
+        if (window.frontEnd) {
+            return std::move(window.frontEnd);
+        }
+        choice.notice =
+            "velmora: the window could not be loaded (" + window.error + "); running without one.";
     }
-#else
-    static_cast<void>(argc);
-    static_cast<void>(argv);
-#endif
     if (!choice.notice.empty()) {
         std::cerr << choice.notice << std::endl;
     }
@@ -41,9 +37,10 @@ std::unique_ptr<velmora::FrontEnd> MakeFrontEnd(const velmora::StartRequest& req
 
 int main(int argc, char** argv) {
     using namespace velmora;
-    ProgramState state = InitGlobals(ProgramDirectory(argc > 0 ? argv[0] : nullptr));
+    const std::string programDirectory = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
+    ProgramState state = InitGlobals(programDirectory);
     const StartRequest request = ReadArgv(argc, argv);
-    const std::unique_ptr<FrontEnd> frontEnd = MakeFrontEnd(request, argc, argv);  // hidden window
+    const std::unique_ptr<FrontEnd> frontEnd = MakeFrontEnd(request, programDirectory, argc, argv);
     MainWindow window(state, frontEnd->View());
     frm_WinMain_Load(frontEnd->View(), state.SettingsPath);
     frontEnd->Attach(window, [&] { frm_WinMain_Close(frontEnd->View(), state.SettingsPath); });
