@@ -22,7 +22,11 @@ test-release: release
 test-sanitize: sanitize
 	ctest --preset sanitize
 
-test: test-release test-sanitize
+test: test-release test-sanitize fuzz-regression
+
+# Every kept fuzz input (seeds and past crashers) run once through its target.
+fuzz-regression: deps
+	@bash scripts/fuzz.sh --regression
 
 run: release
 	@bash scripts/run.sh

@@ -89,6 +89,30 @@ long long ReadLeadingInteger(std::string_view text) {
     return negative ? -value : value;
 }
 
+// A section line without its closing "]" makes the library run that line and the next into
+// one name with a line break in it, and write it back one line longer on every save. Such a
+// file is left exactly as it is rather than made worse.
+bool HasBrokenNames(const CSimpleIniA& ini) {
+    auto broken = [](const char* name) {
+        return std::string_view(name).find_first_of("\r\n") != std::string_view::npos;
+    };
+    CSimpleIniA::TNamesDepend sections;
+    ini.GetAllSections(sections);
+    for (const auto& section : sections) {
+        if (broken(section.pItem)) {
+            return true;
+        }
+        CSimpleIniA::TNamesDepend keys;
+        ini.GetAllKeys(section.pItem, keys);
+        for (const auto& key : keys) {
+            if (broken(key.pItem)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool IsBlankOnly(std::string_view text) {
     return text.find_first_not_of(" \t") == std::string_view::npos;
 }
@@ -120,7 +144,7 @@ bool SaveSettings(const std::string& settingsPath, int addSilentValue) {
     }
     CSimpleIniA ini;
     Configure(ini);
-    if (file.state == FileState::Read && ini.LoadData(file.text) < 0) {
+    if (file.state == FileState::Read && (ini.LoadData(file.text) < 0 || HasBrokenNames(ini))) {
         return false;
     }
     const char* text = addSilentValue == 1 ? "1" : "0";

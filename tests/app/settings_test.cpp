@@ -189,6 +189,19 @@ TEST(Settings, SavingLeavesOneEntryOfTheKey) {
     EXPECT_EQ(Lines(ReadTextFile(path)), (std::vector<std::string>{"[Settings]", "Add Silence=1"}));
 }
 
+TEST(Settings, ASectionLineWithoutItsBracketIsNeverRewritten) {
+    // The library would carry such a line into the next and write the file back one line
+    // longer on every close; the file is left exactly as it is instead.
+    const ScratchDir dir;
+    const std::string path = dir.File("velmora.ini");
+    for (const std::string text : {"[Settings\nAdd Silence=0\n", "[g\nA="}) {
+        WriteTextFile(path, text);
+        EXPECT_FALSE(SaveSettings(path, 1));
+        EXPECT_FALSE(SaveSettings(path, 1));
+        EXPECT_EQ(ReadTextFile(path), text);
+    }
+}
+
 TEST(Settings, StoresOnlyWhatTheBoxDid) {
     // A grey box adds no silence, so it is stored as unchecked.
     const ScratchDir dir;
