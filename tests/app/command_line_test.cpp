@@ -97,21 +97,6 @@ struct ParseRow {
     BatchRequest expected;
 };
 
-BatchRequest Complete(std::string source, std::string target, std::int32_t startDelay) {
-    BatchRequest r;
-    r.hasSource = r.hasTarget = r.hasStartDelay = true;
-    r.source = std::move(source);
-    r.target = std::move(target);
-    r.startDelay = startDelay;
-    return r;
-}
-
-template <typename Change>
-BatchRequest With(BatchRequest r, Change change) {
-    change(r);
-    return r;
-}
-
 TEST(CommandLine, ParseCommandLineReadsEverySwitch) {
     const BatchRequest plain = Complete("a.ac3", "b.ac3", 10);
     const std::vector<ParseRow> rows = {

@@ -13,21 +13,6 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-BatchRequest Complete(std::string source, std::string target, std::int32_t startDelay) {
-    BatchRequest r;
-    r.hasSource = r.hasTarget = r.hasStartDelay = true;
-    r.source = std::move(source);
-    r.target = std::move(target);
-    r.startDelay = startDelay;
-    return r;
-}
-
-template <typename Change>
-BatchRequest With(BatchRequest r, Change change) {
-    change(r);
-    return r;
-}
-
 struct BatchRow {
     std::string why;
     Args arguments;

@@ -1,11 +1,31 @@
-// Readable test output for the command-line requests (gtest finds PrintTo by argument type).
+// Building expected command-line requests, and printing them readably (gtest finds PrintTo
+// by argument type).
 #pragma once
 
 #include <ostream>
+#include <string>
+#include <utility>
 
 #include "app/command_line.h"
 
 namespace velmora {
+
+// A request with the three required switches present.
+inline BatchRequest Complete(std::string source, std::string target, std::int32_t startDelay) {
+    BatchRequest r;
+    r.hasSource = r.hasTarget = r.hasStartDelay = true;
+    r.source = std::move(source);
+    r.target = std::move(target);
+    r.startDelay = startDelay;
+    return r;
+}
+
+// A copy of the request with one change made to it.
+template <typename Change>
+BatchRequest With(BatchRequest r, Change change) {
+    change(r);
+    return r;
+}
 
 inline void PrintTo(const BatchRequest& r, std::ostream* os) {
     *os << "{source " << (r.hasSource ? "\"" + r.source + "\"" : "absent") << ", target "

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "correction/ac3_test_stream.h"
 #include "correction/recording_observer.h"
 #include "correction/target_writer.h"
 #include "support/test_support.h"
@@ -16,23 +17,13 @@ namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Ac3Frames;
+using test::Ac3Info;
 using test::Bytes;
+using test::kFrame;
 using test::RecordingObserver;
 
-constexpr std::int64_t kFrame = 1792;
 const std::string kSourceInfo = "Source file information:\r\n\r\n";
-
-StreamInfo Ac3Info() {
-    StreamInfo info;
-    info.FrameLength = static_cast<std::int32_t>(kFrame);
-    info.NominalBitRate = 448;
-    info.FramesPerSecond = 31.25f;
-    return info;
-}
-
-Bytes Ac3Frames(std::int64_t count) {
-    return test::BuildFrames(test::Ac3Header(0x1E), kFrame, count);
-}
 
 WriteResult Write(const std::string& source, const std::string& target, RecordingObserver& observer,
                   const StreamInfo& info = Ac3Info(), const std::string& startText = "-100",

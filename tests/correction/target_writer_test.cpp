@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "correction/ac3_test_stream.h"
 #include "correction/correction_plan.h"
 #include "correction/recording_observer.h"
 #include "support/test_support.h"
@@ -15,26 +16,16 @@ namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Ac3Frames;
+using test::Ac3Info;
 using test::Bytes;
+using test::kFrame;
 using test::RecordingObserver;
 
-constexpr std::int64_t kFrame = 1792;  // 48 kHz AC-3 at 448 kbit/s
 const std::string kSourceInfo =
     "Source file information:\r\n\r\nSampling rate: 48 kHz\r\nNominal bit rate: 448 kbps\r\n";
 const std::string kTargetHeader = "\r\nTarget file information:\r\n\r\n";
 const std::string kRateLine = "There are 31.25 frames in one second.";
-
-StreamInfo Ac3Info() {
-    StreamInfo info;
-    info.FrameLength = static_cast<std::int32_t>(kFrame);
-    info.NominalBitRate = 448;
-    info.FramesPerSecond = 31.25f;
-    return info;
-}
-
-Bytes Ac3Frames(std::int64_t count) {
-    return test::BuildFrames(test::Ac3Header(0x1E), kFrame, count);
-}
 
 // Frame `index` of a stream of `frameLength`-byte frames.
 Bytes FrameOf(const Bytes& stream, std::int64_t index, std::int64_t frameLength = kFrame) {

@@ -1,0 +1,27 @@
+// The 48 kHz 448 kbit/s AC-3 stream the writer tests build their sources from.
+#pragma once
+
+#include <cstdint>
+
+#include "analysis/stream_info.h"
+#include "support/test_support.h"
+
+namespace velmora::test {
+
+inline constexpr std::int64_t kFrame = 1792;
+
+// What the analysis gives for such a stream.
+inline StreamInfo Ac3Info() {
+    StreamInfo info;
+    info.FrameLength = static_cast<std::int32_t>(kFrame);
+    info.NominalBitRate = 448;
+    info.FramesPerSecond = 31.25f;
+    return info;
+}
+
+// `count` whole frames, each starting with the sync word and differing from the others.
+inline Bytes Ac3Frames(std::int64_t count) {
+    return BuildFrames(Ac3Header(0x1E), kFrame, count);
+}
+
+}  // namespace velmora::test
