@@ -27,8 +27,8 @@ fi
 
 # A real display, not Qt's offscreen drawing: a window nobody can see would wait forever.
 has_display() { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }
-# The window exists only in builds that link Qt.
-has_window() { command -v ldd >/dev/null && ldd "$program" 2>/dev/null | grep -q 'libQt6Widgets'; }
+# The window is a module beside the program, present in builds made with Qt.
+has_window() { [ -f "$(dirname "$program")/velmora-qt.so" ]; }
 
 if has_display && has_window; then
     echo "Opening the window with the sample chosen: $sample"
