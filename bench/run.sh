@@ -115,7 +115,7 @@ run_size() {
     echo "  ffmpeg -c copy:         $f   [${ffmpeg_times[*]}]"
     echo "  velmora / cat:    $(echo "scale=2; $v / $c" | bc)   (target <= 1.3)"
     echo "  velmora / ffmpeg: $(echo "scale=2; $v / $f" | bc)   (target <= 0.5)"
-    echo "  velmora peak RSS: $((rss / 1024)) MiB ($rss KiB)   (target <= 16 MiB)"
+    echo "  velmora peak RSS: $(awk -v k="$rss" 'BEGIN { printf "%.1f", k / 1024 }') MiB ($rss KiB)   (target <= 16 MiB)"
 }
 
 run_size 6
