@@ -41,6 +41,10 @@ TEST(DesktopIntegration, InstallPutsDesktopFileIconAndFileTypeInPlace) {
     const std::string icon =
         test::ReadTextFile(share / "icons" / "hicolor" / "scalable" / "apps" / "velmora.svg");
     EXPECT_NE(icon.find("<svg xmlns=\"http://www.w3.org/2000/svg\""), std::string::npos);
+
+    // The installed program finds its window module, whatever the system's libdir is called.
+    EXPECT_TRUE(fs::is_regular_file(prefix.Path() / "bin" / "velmora"));
+    EXPECT_TRUE(fs::is_regular_file(prefix.Path() / "lib" / "velmora" / "velmora-qt.so"));
 }
 
 }  // namespace
