@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev fonts-dejavu-core
     libsimpleini-dev
     ffmpeg
     liba52-0.7.4-dev
