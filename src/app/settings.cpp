@@ -9,13 +9,15 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
-#include <climits>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string_view>
 #include <system_error>
+
+#include "analysis/number_text.h"
 
 namespace velmora {
 
@@ -68,27 +70,6 @@ void Configure(CSimpleIniA& ini) {
     ini.SetSpaces(false);
 }
 
-// Leading whole number: blanks, optional sign, digits; stops at the first other character.
-// Saturates instead of overflowing, since only zero or non-zero matters.
-long long ReadLeadingInteger(std::string_view text) {
-    std::size_t pos = 0;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
-        ++pos;
-    }
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    long long value = 0;
-    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-        if (value < LLONG_MAX / 10) {
-            value = value * 10 + (text[pos] - '0');
-        }
-    }
-    return negative ? -value : value;
-}
-
 // A section line without its closing "]" makes the library run that line and the next into
 // one name with a line break in it, and write it back one line longer on every save. Such a
 // file is left exactly as it is rather than made worse.
@@ -134,7 +115,8 @@ int LoadSettings(const std::string& settingsPath) {
     if (value == nullptr || IsBlankOnly(value)) {
         return kDefaultValue;
     }
-    return ReadLeadingInteger(value) == 0 ? 0 : 1;
+    // Read as a whole number, as the platform's profile reading does: "0.5" is 0, unchecked.
+    return std::trunc(ReadLeadingNumber(value)) == 0 ? 0 : 1;
 }
 
 bool SaveSettings(const std::string& settingsPath, int addSilentValue) {
