@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "analysis/file_type.h"
+#include "formats/file_type.h"
 #include "analysis/stream_info.h"
 
 namespace velmora {

@@ -1,7 +1,7 @@
 // Report pieces shared by the source and the target information.
 #include "analysis/report_text.h"
 
-#include "analysis/number_text.h"
+#include "common/number_text.h"
 
 namespace velmora {
 

@@ -2,21 +2,39 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace velmora {
 
 struct StreamInfo {
-    // Bytes in one frame, from the first frame header. 0 means no usable frame length.
+    // Bytes in the first audio frame, from its header. 0 means no usable frame length (or
+    // a stream that cannot be timed); then Unusable may say why.
     std::int32_t FrameLength = 0;
     // kbit/s from the header; DTS uses -1, -2, -3 for open, variable and lossless streams.
     std::int32_t NominalBitRate = 0;
-    // Frames per second, kept in single precision as the reports show it.
+    // Frames per second (sampling rate over samples per frame), kept in single precision as
+    // the reports show it.
     float FramesPerSecond = 0.0f;
     // One frame to insert at the start instead of a copy of the source's first frame.
     std::vector<std::uint8_t> SilentFrame;
-    // SilentFrame holds a stored silent frame that matches this source.
+    // SilentFrame holds a silent frame that matches this source.
     bool SilentFrameLoaded = false;
+
+    // Samples per second and samples per channel in one frame, from the first audio frame.
+    std::int32_t SamplingRate = 0;
+    std::int32_t SamplesPerFrame = 0;
+    // Where the frames lie in the file. Bytes before AudioStart (a tag) are copied to the
+    // start of the target as they are, bytes from AudioEnd on (tags) after its last frame.
+    std::int64_t AudioStart = 0;
+    std::int64_t AudioEnd = 0;
+    // A first frame that carries no audio but the stream's counts (Xing, Info or VBRI): it
+    // stays first, is not counted, and is brought up to date in the target. 0 when none.
+    std::int32_t InfoFrameLength = 0;
+    // Frames in the stream as far as the analysis can tell without reading them all.
+    std::int64_t EstimatedFrames = 0;
+    // Why the stream cannot be corrected, for a message; empty when it can.
+    std::string Unusable;
 };
 
 }  // namespace velmora

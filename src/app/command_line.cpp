@@ -1,7 +1,7 @@
 // Reading the raw Windows command line: the program path, quotes, switches and their values.
 #include "app/command_line.h"
 
-#include "analysis/number_text.h"
+#include "common/number_text.h"
 
 namespace velmora {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "analysis/number_text.h"
+#include "common/number_text.h"
 
 namespace velmora {
 

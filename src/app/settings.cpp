@@ -17,7 +17,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "analysis/number_text.h"
+#include "common/number_text.h"
 
 namespace velmora {
 

@@ -7,6 +7,8 @@
 #include <limits>
 #include <system_error>
 
+#include <unistd.h>
+
 namespace velmora {
 
 namespace {
@@ -113,6 +115,39 @@ bool OutputFile::Write(const std::uint8_t* data, std::size_t count) {
 
 bool OutputFile::Write(const std::string& text) {
     return Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+bool OutputFile::Truncate(std::int64_t length) {
+    if (file_ == nullptr) {
+        reason_ = "the file is not open";
+        return false;
+    }
+    errno = 0;
+    if (std::fflush(file_) != 0 || ftruncate(fileno(file_), static_cast<off_t>(length)) != 0 ||
+        fseeko(file_, static_cast<off_t>(length), SEEK_SET) != 0) {
+        reason_ = SystemReason(errno);
+        return false;
+    }
+    return true;
+}
+
+bool OutputFile::WriteAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) {
+    if (file_ == nullptr) {
+        reason_ = "the file is not open";
+        return false;
+    }
+    errno = 0;
+    const off_t position = ftello(file_);
+    if (position < 0 || fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) {
+        reason_ = SystemReason(errno);
+        return false;
+    }
+    const bool written = Write(data, count);
+    if (fseeko(file_, position, SEEK_SET) != 0 && written) {
+        reason_ = SystemReason(errno);
+        return false;
+    }
+    return written;
 }
 
 bool OutputFile::Close() {

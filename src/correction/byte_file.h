@@ -51,6 +51,10 @@ class OutputFile {
     [[nodiscard]] bool Create(const std::string& name);
     [[nodiscard]] bool Write(const std::uint8_t* data, std::size_t count);
     [[nodiscard]] bool Write(const std::string& text);
+    // Cuts the file to `length` bytes; later writes continue from there.
+    [[nodiscard]] bool Truncate(std::int64_t length);
+    // Writes over bytes already written, leaving the position for later writes alone.
+    [[nodiscard]] bool WriteAt(std::int64_t offset, const std::uint8_t* data, std::size_t count);
     // Flushes and closes; false when either fails (a full disk often shows only here).
     [[nodiscard]] bool Close();
 

@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "analysis/number_text.h"
+#include "common/number_text.h"
 #include "analysis/report_text.h"
 
 namespace velmora {

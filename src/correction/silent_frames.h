@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "analysis/file_type.h"
+#include "formats/file_type.h"
 #include "analysis/stream_info.h"
 
 namespace velmora {

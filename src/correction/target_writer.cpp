@@ -10,6 +10,7 @@
 #include "analysis/report_text.h"
 #include "correction/byte_file.h"
 #include "correction/correction_plan.h"
+#include "correction/frame_copy.h"
 
 namespace velmora {
 
@@ -76,20 +77,6 @@ void RemoveIncompleteFile(const std::string& name) {
     }
 }
 
-// The test of a frame's first bytes, by stream type. DTS frames are copied without a test.
-bool PassesSyncTest(FileType fileType, const std::uint8_t* frame, std::size_t frameBytes) {
-    switch (fileType) {
-        case FileType::MpegAudio:
-            return frameBytes >= 1 && frame[0] == 0xFF;
-        case FileType::Dts:
-            return true;
-        case FileType::Ac3:
-        default:
-            // Any other type code is treated as AC-3, as the file names are.
-            return frameBytes >= 2 && frame[0] == 0x0B && frame[1] == 0x77;
-    }
-}
-
 // Switches the pointer to the busy shape for as long as it lives, whichever way the write ends.
 class BusyPointer {
   public:
@@ -122,185 +109,28 @@ std::string CountLine(std::int64_t frames, const std::string& unitWord, const st
     return std::to_string(frames) + " " + unitWord + "s (" + ms + "ms) have been " + what + ".\r\n";
 }
 
-void AppendTargetInformation(WriteObserver& observer, const CorrectionPlan& plan,
-                             const std::string& startUnitWord, std::int64_t framesWritten,
-                             bool shortLastFrame, float fps) {
+// What was really done, which is less than planned when the source is shorter.
+void AppendTargetInformation(WriteObserver& observer, const CopyState& copy, float fps) {
     observer.AppendInfo("\r\nTarget file information:\r\n\r\n");
-    if (plan.cutStartFrames >= 1) {
-        observer.AppendInfo(CountLine(plan.cutStartFrames, "frame", "cut at start", fps));
+    if (copy.cutStartFrames >= 1) {
+        observer.AppendInfo(CountLine(copy.cutStartFrames, "frame", "cut at start", fps));
     }
-    if (plan.addStartFrames >= 1) {
-        observer.AppendInfo(CountLine(plan.addStartFrames, startUnitWord, "added at start", fps));
+    if (copy.addStartFrames >= 1) {
+        observer.AppendInfo(CountLine(copy.addStartFrames, copy.unitWord, "added at start", fps));
     }
-    if (plan.cutEndFrames >= 1) {
-        observer.AppendInfo(CountLine(plan.cutEndFrames, "frame", "cut at end", fps));
+    if (copy.cutEndFrames >= 1) {
+        observer.AppendInfo(CountLine(copy.cutEndFrames, "frame", "cut at end", fps));
     }
-    if (plan.addEndFrames >= 1) {
-        observer.AppendInfo(CountLine(plan.addEndFrames, "frame", "added at end", fps));
+    if (copy.addEndFrames >= 1) {
+        observer.AppendInfo(CountLine(copy.addEndFrames, "frame", "added at end", fps));
     }
     // The count really written, always in the plural.
-    observer.AppendInfo(std::to_string(framesWritten) + " frames (" +
-                        FramesToTime(framesWritten, fps) + ") have been written.\r\n");
-    if (shortLastFrame) {
+    observer.AppendInfo(std::to_string(copy.framesWritten) + " frames (" +
+                        FramesToTime(copy.framesWritten, fps) + ") have been written.\r\n");
+    if (copy.shortLastFrame) {
         observer.AppendInfo("Last frame was too short. Ignored.\r\n");
     }
     observer.AppendInfo(FrameRateSentence(fps));
-}
-
-// How the copy itself ended.
-enum class CopyEnd { Done, Damaged, ReadFailed, WriteFailed };
-
-// Source and target are moved in blocks of whole frames of about this size. Measured on a
-// 600 MB stream: smaller blocks pay more per call, larger ones lose the processor's cache, and
-// both are slower than a plain file copy by more than this size is.
-constexpr std::int64_t kBlockBytes = std::int64_t{512} << 10;
-
-// The target side of the copy: writes runs of whole frames and counts them.
-class FrameSink {
-  public:
-    FrameSink(OutputFile& target, std::size_t frameBytes, std::int64_t blockFrames)
-        : target_(target), frameBytes_(frameBytes), blockFrames_(blockFrames) {}
-
-    [[nodiscard]] bool WriteFrames(const std::uint8_t* frames, std::int64_t count) {
-        if (count <= 0) {
-            return true;
-        }
-        if (!target_.Write(frames, static_cast<std::size_t>(count) * frameBytes_)) {
-            return false;
-        }
-        framesWritten_ += count;
-        return true;
-    }
-
-    // `count` copies of one frame, gathered into blocks so that the disk sees large writes.
-    [[nodiscard]] bool WriteCopies(const std::uint8_t* frame, std::int64_t count) {
-        if (count <= 0) {
-            return true;
-        }
-        const std::int64_t perBlock = std::min(count, blockFrames_);
-        copies_.resize(static_cast<std::size_t>(perBlock) * frameBytes_);
-        for (std::int64_t n = 0; n < perBlock; ++n) {
-            std::copy(frame, frame + frameBytes_,
-                      copies_.begin() + static_cast<std::ptrdiff_t>(n * frameBytes_));
-        }
-        for (std::int64_t left = count; left > 0; left -= perBlock) {
-            if (!WriteFrames(copies_.data(), std::min(left, perBlock))) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    [[nodiscard]] std::int64_t FramesWritten() const { return framesWritten_; }
-
-  private:
-    OutputFile& target_;
-    std::size_t frameBytes_;
-    std::int64_t blockFrames_;
-    std::int64_t framesWritten_ = 0;
-    std::vector<std::uint8_t> copies_;
-};
-
-struct CopyState {
-    CopyEnd end = CopyEnd::Done;
-    std::int64_t framesWritten = 0;
-    std::string unitWord = "frame";
-};
-
-// The copy loop with the insertions at both ends. The files stay open; the caller closes them.
-//
-// The source is read a block of whole frames at a time and each block's frames are tested and
-// written in order, so the target holds exactly what a frame-by-frame copy would: a frame is
-// written only after its test passed, and after a damaged frame exactly the frames before it
-// are in the target.
-CopyState CopyFrames(InputFile& source, OutputFile& target, std::int64_t sourceLength,
-                     const CorrectionPlan& plan, const StreamInfo& info, FileType fileType,
-                     WriteObserver& observer) {
-    CopyState state;
-    const std::int64_t frameLength = info.FrameLength;
-    const auto frameBytes = static_cast<std::size_t>(frameLength);
-    const std::int64_t blockFrames = std::max<std::int64_t>(1, kBlockBytes / frameLength);
-    // A silent frame is only usable when it holds a whole frame.
-    const bool useSilentFrame = info.SilentFrameLoaded && info.SilentFrame.size() >= frameBytes;
-
-    const std::int64_t wholeFrames = sourceLength / frameLength;
-    const std::int64_t copyEnd = wholeFrames - std::max<std::int64_t>(plan.cutEndFrames, 0);
-    observer.SetProgressMaximum(std::max<std::int64_t>(copyEnd, 0) * frameLength);
-
-    FrameSink sink(target, frameBytes, blockFrames);
-    // The frame last read from the source; zeros until one is read.
-    std::vector<std::uint8_t> frameBuffer(frameBytes, 0);
-    std::vector<std::uint8_t> block;
-    bool startInsertionPending = plan.addStartFrames > 0;
-    bool writingShown = false;
-    auto finish = [&](CopyEnd end) {
-        state.end = end;
-        state.framesWritten = sink.FramesWritten();
-        return state;
-    };
-
-    for (std::int64_t first = 0; first < copyEnd;) {
-        const std::int64_t wanted = std::min(blockFrames, copyEnd - first);
-        block.resize(static_cast<std::size_t>(wanted) * frameBytes);
-        const std::size_t got = source.Read(block.data(), block.size());
-        // Whole frames that did arrive are handled as usual before a short read counts.
-        const auto arrived = static_cast<std::int64_t>(got / frameBytes);
-        // Start of the run of frames in this block that go to the target unchanged.
-        std::int64_t runBegin = -1;
-        for (std::int64_t k = 0; k < arrived; ++k) {
-            const std::int64_t i = first + k;
-            const std::uint8_t* frame = block.data() + static_cast<std::size_t>(k) * frameBytes;
-            observer.SetProgressValue(i * frameLength);
-            if (!PassesSyncTest(fileType, frame, frameBytes)) {
-                const bool written =
-                    runBegin < 0 ||
-                    sink.WriteFrames(block.data() + runBegin * frameLength, k - runBegin);
-                return finish(written ? CopyEnd::Damaged : CopyEnd::WriteFailed);
-            }
-            if (startInsertionPending) {
-                // Only ever at frame 0, so no run is waiting yet.
-                startInsertionPending = false;
-                if (useSilentFrame) {
-                    state.unitWord = "silent frame";
-                }
-                observer.ShowStatus("Adding " + std::to_string(plan.addStartFrames) + " " +
-                                    state.unitWord + "s.");
-                if (!sink.WriteCopies(useSilentFrame ? info.SilentFrame.data() : frame,
-                                      plan.addStartFrames)) {
-                    return finish(CopyEnd::WriteFailed);
-                }
-            }
-            if (i >= plan.cutStartFrames) {
-                if (!writingShown) {
-                    writingShown = true;
-                    observer.ShowStatus("Writing...");
-                }
-                if (runBegin < 0) {
-                    runBegin = k;
-                }
-            }
-        }
-        if (runBegin >= 0 &&
-            !sink.WriteFrames(block.data() + runBegin * frameLength, arrived - runBegin)) {
-            return finish(CopyEnd::WriteFailed);
-        }
-        if (arrived < wanted) {
-            return finish(CopyEnd::ReadFailed);
-        }
-        std::copy(block.end() - static_cast<std::ptrdiff_t>(frameBytes), block.end(),
-                  frameBuffer.begin());
-        first += wanted;
-    }
-
-    // Frames added at the end repeat the last frame read (zeros when none was read); the
-    // silent frame belongs to the start only.
-    if (plan.addEndFrames > 0) {
-        observer.ShowStatus("Adding " + std::to_string(plan.addEndFrames) + " frames at end.");
-        if (!sink.WriteCopies(frameBuffer.data(), plan.addEndFrames)) {
-            return finish(CopyEnd::WriteFailed);
-        }
-    }
-    return finish(CopyEnd::Done);
 }
 
 // Saves the whole information text as the report. The usual name is refused when it is the
@@ -372,7 +202,9 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
 
     // Refusals come before anything is opened, so neither file is touched.
     if (info.FrameLength <= 0) {
-        return Failure(WriteOutcome::NoUsableHeader, "Source file has no usable frame header.");
+        return Failure(WriteOutcome::NoUsableHeader, info.Unusable.empty()
+                                                         ? "Source file has no usable frame header."
+                                                         : info.Unusable + ".");
     }
     if (SameExistingFile(request.sourceName, request.targetName)) {
         return Failure(WriteOutcome::TargetIsSource, "Target file is the source file.");
@@ -437,6 +269,10 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
         result =
             Failure(WriteOutcome::ReadFailed, "Source file " + Quoted(request.sourceName) +
                                                   " could not be read: " + source.Reason() + ".");
+    } else if (copy.end == CopyEnd::NothingLeft) {
+        result = Failure(WriteOutcome::NothingToWrite,
+                         copy.sourceFrames == 0 ? "Source file holds no whole frame. Nothing was written."
+                                                : "The cuts remove the whole stream. Nothing was written.");
     } else if (copy.end == CopyEnd::WriteFailed) {
         result = Failure(WriteOutcome::WriteFailed,
                          "Target file " + Quoted(request.targetName) +
@@ -468,8 +304,7 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
     }
 
     observer.SetProgressValue(0);
-    AppendTargetInformation(observer, plan, copy.unitWord, copy.framesWritten,
-                            *sourceLength % frameLength > 0, info.FramesPerSecond);
+    AppendTargetInformation(observer, copy, info.FramesPerSecond);
     SaveReport(request, observer, result);
     return result;
 }

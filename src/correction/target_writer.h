@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "analysis/file_type.h"
+#include "formats/file_type.h"
 #include "analysis/stream_info.h"
 #include "correction/write_observer.h"
 
@@ -15,6 +15,7 @@ enum class WriteOutcome {
     NoUsableHeader,  // FrameLength 0 or less: nothing opened
     TargetIsSource,  // the target names the source file itself: nothing opened
     TooMuchToAdd,    // the delays would add an absurd amount of data: nothing opened
+    NothingToWrite,  // no whole frame of the source would be in the target; no target left behind
     SourceDamaged,   // a frame failed its sync test; the frames before it stay in the target
     ReadFailed,      // the source could not be opened or read; no target left behind
     WriteFailed,     // the target could not be created or written; no target left behind

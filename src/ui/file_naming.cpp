@@ -3,7 +3,7 @@
 
 #include <cctype>
 
-#include "analysis/number_text.h"
+#include "common/number_text.h"
 
 namespace velmora {
 

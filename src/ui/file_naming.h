@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/file_type.h"
+#include "formats/file_type.h"
 
 namespace velmora {
 

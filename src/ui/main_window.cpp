@@ -133,6 +133,7 @@ WriteRun MainWindow::cmd_Write_Click() {
         case WriteOutcome::NoUsableHeader:
         case WriteOutcome::TargetIsSource:
         case WriteOutcome::TooMuchToAdd:
+        case WriteOutcome::NothingToWrite:
         case WriteOutcome::ReadFailed:
         case WriteOutcome::WriteFailed:
         case WriteOutcome::ReportFailed:

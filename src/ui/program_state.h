@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "analysis/file_type.h"
+#include "formats/file_type.h"
 #include "analysis/stream_info.h"
 
 namespace velmora {

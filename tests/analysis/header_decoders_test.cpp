@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "analysis/ac3_header.h"
-#include "analysis/bit_reader.h"
+#include "formats/bit_reader.h"
 #include "analysis/dts_header.h"
 #include "analysis/mpeg_audio_header.h"
 

@@ -1,5 +1,5 @@
 // Reading and writing numbers the way every box and report line does.
-#include "analysis/number_text.h"
+#include "common/number_text.h"
 
 #include <gtest/gtest.h>
 

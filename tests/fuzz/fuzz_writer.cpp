@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "analysis/analyse_source.h"
-#include "analysis/number_text.h"
+#include "common/number_text.h"
 #include "correction/correction_plan.h"
 #include "correction/silent_frames.h"
 #include "correction/target_writer.h"

@@ -1,5 +1,5 @@
 // Reading numbers from text and writing them back.
-#include "analysis/number_text.h"
+#include "common/number_text.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,0 +1,391 @@
+// The frame walk: copies the source's whole frames into the target, leaving out and adding
+// frames as the correction plan says.
+#include "correction/frame_copy.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "formats/frame_facts.h"
+#include "formats/mpeg_audio_frame.h"
+#include "formats/mpeg_info_frame.h"
+
+namespace velmora {
+
+namespace {
+
+// The source is read in blocks of about this size. Measured on a 600 MB stream: smaller
+// blocks pay more per call, larger ones lose the processor's cache.
+constexpr std::size_t kBlockBytes = std::size_t{512} << 10;
+// At least this much of the source is in the buffer before a frame is looked at, so that
+// the longest frame of any format (a DTS frame of 16 KiB) is always whole in it.
+constexpr std::size_t kLookahead = std::size_t{64} << 10;
+
+// The target side: writes bytes and counts them, so that frame positions in the target are
+// known without asking the file.
+class TargetStream {
+  public:
+    explicit TargetStream(OutputFile& target) : target_(target) {}
+
+    [[nodiscard]] bool Write(const std::uint8_t* data, std::size_t count) {
+        if (count == 0) {
+            return true;
+        }
+        if (!target_.Write(data, count)) {
+            return false;
+        }
+        bytes_ += static_cast<std::int64_t>(count);
+        return true;
+    }
+
+    // `count` copies of one frame, gathered into blocks so that the disk sees large writes.
+    [[nodiscard]] bool WriteCopies(const std::uint8_t* frame, std::size_t frameBytes,
+                                   std::int64_t count) {
+        if (count <= 0 || frameBytes == 0) {
+            return true;
+        }
+        const std::int64_t perBlock =
+            std::min<std::int64_t>(count, std::max<std::size_t>(1, kBlockBytes / frameBytes));
+        std::vector<std::uint8_t> copies(static_cast<std::size_t>(perBlock) * frameBytes);
+        for (std::int64_t n = 0; n < perBlock; ++n) {
+            std::memcpy(copies.data() + static_cast<std::size_t>(n) * frameBytes, frame,
+                        frameBytes);
+        }
+        for (std::int64_t left = count; left > 0; left -= perBlock) {
+            const auto frames = static_cast<std::size_t>(std::min(left, perBlock));
+            if (!Write(copies.data(), frames * frameBytes)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    [[nodiscard]] bool Truncate(std::int64_t length) {
+        if (!target_.Truncate(length)) {
+            return false;
+        }
+        bytes_ = length;
+        return true;
+    }
+
+    [[nodiscard]] std::int64_t Bytes() const { return bytes_; }
+    [[nodiscard]] OutputFile& File() { return target_; }
+
+  private:
+    OutputFile& target_;
+    std::int64_t bytes_ = 0;
+};
+
+// Target positions of the last frames written, for a cut at the end: the stream's frame
+// count is only known once the walk reaches its end, so those frames are written as all
+// others and cut off the target afterwards. Grows only as far as the cut needs.
+class RecentFrames {
+  public:
+    explicit RecentFrames(std::int64_t capacity) : capacity_(std::max<std::int64_t>(capacity, 0)) {}
+
+    void Add(std::int64_t targetOffset) {
+        if (capacity_ == 0) {
+            return;
+        }
+        if (static_cast<std::int64_t>(offsets_.size()) < capacity_) {
+            offsets_.push_back(targetOffset);
+            return;
+        }
+        offsets_[next_] = targetOffset;
+        next_ = (next_ + 1) % offsets_.size();
+    }
+
+    [[nodiscard]] std::int64_t Count() const { return static_cast<std::int64_t>(offsets_.size()); }
+    // The target position of the oldest frame held: where the cut begins.
+    [[nodiscard]] std::int64_t Oldest() const { return offsets_[next_ % offsets_.size()]; }
+
+  private:
+    std::int64_t capacity_;
+    std::vector<std::int64_t> offsets_;
+    std::size_t next_ = 0;
+};
+
+// Copies `count` bytes of the source unchanged (tags around the frames).
+bool CopyBytes(InputFile& source, TargetStream& target, std::int64_t count,
+               std::vector<std::uint8_t>& scratch, CopyEnd& failure) {
+    while (count > 0) {
+        const auto chunk = static_cast<std::size_t>(
+            std::min<std::int64_t>(count, static_cast<std::int64_t>(scratch.size())));
+        if (source.Read(scratch.data(), chunk) != chunk) {
+            failure = CopyEnd::ReadFailed;
+            return false;
+        }
+        if (!target.Write(scratch.data(), chunk)) {
+            failure = CopyEnd::WriteFailed;
+            return false;
+        }
+        count -= static_cast<std::int64_t>(chunk);
+    }
+    return true;
+}
+
+std::uint32_t Clamp32(std::int64_t value) {
+    return static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(value, 0, std::numeric_limits<std::uint32_t>::max()));
+}
+
+// The walk over the frames between the tags.
+class FrameWalk {
+  public:
+    FrameWalk(InputFile& source, TargetStream& target, const CorrectionPlan& plan,
+              const StreamInfo& info, FileType fileType, WriteObserver& observer)
+        : source_(source),
+          target_(target),
+          plan_(plan),
+          info_(info),
+          fileType_(fileType),
+          observer_(observer),
+          buffer_(kBlockBytes + kLookahead),
+          recent_(plan.cutEndFrames) {}
+
+    // Walks `audioBytes` bytes of frames; the state tells how it ended.
+    void Run(std::int64_t audioBytes, CopyState& state) {
+        toRead_ = audioBytes;
+        observer_.SetProgressMaximum(audioBytes);
+        for (;;) {
+            if (!Refill(state)) {
+                return;
+            }
+            const std::size_t available = end_ - begin_;
+            if (available == 0) {
+                break;
+            }
+            const std::uint8_t* frame = buffer_.data() + begin_;
+            const FrameFacts facts = ReadFrameFacts(
+                fileType_, std::span(frame, std::min(available, kFrameFactsBytes)));
+            if (state.sourceFrames == 0) {
+                streamKey_ = facts.streamKey;
+            }
+            const bool fits = facts.length > 0 && static_cast<std::size_t>(facts.length) <= available;
+            const bool belongs = facts.syncOk && facts.length > 0 && facts.streamKey == streamKey_ &&
+                                 facts.samplingRate > 0;
+            if (!belongs || !fits) {
+                // At the end of the stream a piece shorter than a frame is no damage: the
+                // last frame was cut short (a partial header counts as such a piece).
+                const bool tail = toRead_ == 0 && (belongs ? !fits
+                                                           : available < static_cast<std::size_t>(
+                                                                             info_.FrameLength));
+                if (!Flush(begin_)) {
+                    state.end = CopyEnd::WriteFailed;
+                    return;
+                }
+                if (tail) {
+                    state.shortLastFrame = true;
+                    break;
+                }
+                state.end = CopyEnd::Damaged;
+                return;
+            }
+            const auto length = static_cast<std::size_t>(facts.length);
+            observer_.SetProgressValue(walked_);
+            if (!TakeFrame(frame, length, state)) {
+                state.end = CopyEnd::WriteFailed;
+                return;
+            }
+            lastFrame_ = begin_;
+            lastFrameLength_ = length;
+            begin_ += length;
+            walked_ += static_cast<std::int64_t>(length);
+            ++state.sourceFrames;
+        }
+        if (!Flush(begin_)) {
+            state.end = CopyEnd::WriteFailed;
+        }
+    }
+
+    // Copies of the last frame read, added at the end; the silent frame belongs to the
+    // start only.
+    [[nodiscard]] bool AddAtEnd(std::int64_t count) {
+        return target_.WriteCopies(buffer_.data() + lastFrame_, lastFrameLength_, count);
+    }
+
+    [[nodiscard]] const RecentFrames& Recent() const { return recent_; }
+
+  private:
+    // A frame that passed its test: the insertion at the start comes before the first one,
+    // and frames past the cut at the start join the run of bytes that go to the target.
+    bool TakeFrame(const std::uint8_t* frame, std::size_t length, CopyState& state) {
+        const std::int64_t index = state.sourceFrames;
+        if (index == 0 && plan_.addStartFrames > 0) {
+            const bool silent = info_.SilentFrameLoaded && !info_.SilentFrame.empty();
+            if (silent) {
+                state.unitWord = "silent frame";
+            }
+            observer_.ShowStatus("Adding " + std::to_string(plan_.addStartFrames) + " " +
+                                 state.unitWord + "s.");
+            const bool written =
+                silent ? target_.WriteCopies(info_.SilentFrame.data(), info_.SilentFrame.size(),
+                                             plan_.addStartFrames)
+                       : target_.WriteCopies(frame, length, plan_.addStartFrames);
+            if (!written) {
+                return false;
+            }
+            state.addStartFrames = plan_.addStartFrames;
+            state.framesWritten += plan_.addStartFrames;
+        }
+        if (index < plan_.cutStartFrames) {
+            ++state.cutStartFrames;
+            return true;
+        }
+        if (!writingShown_) {
+            writingShown_ = true;
+            observer_.ShowStatus("Writing...");
+        }
+        if (!runOpen_) {
+            runOpen_ = true;
+            runBegin_ = begin_;
+        }
+        recent_.Add(target_.Bytes() + static_cast<std::int64_t>(begin_ - runBegin_));
+        ++state.framesWritten;
+        return true;
+    }
+
+    // Writes the run of frames waiting in the buffer up to `upTo`.
+    bool Flush(std::size_t upTo) {
+        if (!runOpen_) {
+            return true;
+        }
+        runOpen_ = false;
+        return target_.Write(buffer_.data() + runBegin_, upTo - runBegin_);
+    }
+
+    // Keeps at least kLookahead bytes (or the rest of the frames) ahead of the walk. The
+    // last frame read stays in the buffer for the copies at the end.
+    bool Refill(CopyState& state) {
+        if (end_ - begin_ >= kLookahead || toRead_ == 0) {
+            return true;
+        }
+        if (!Flush(begin_)) {
+            state.end = CopyEnd::WriteFailed;
+            return false;
+        }
+        const std::size_t keep = lastFrameLength_ > 0 ? lastFrame_ : begin_;
+        std::memmove(buffer_.data(), buffer_.data() + keep, end_ - keep);
+        begin_ -= keep;
+        end_ -= keep;
+        lastFrame_ -= std::min(lastFrame_, keep);
+        const auto wanted = static_cast<std::size_t>(
+            std::min<std::int64_t>(toRead_, static_cast<std::int64_t>(buffer_.size() - end_)));
+        const std::size_t got = source_.Read(buffer_.data() + end_, wanted);
+        end_ += got;
+        toRead_ -= static_cast<std::int64_t>(got);
+        if (got < wanted) {
+            state.end = CopyEnd::ReadFailed;
+            return false;
+        }
+        return true;
+    }
+
+    InputFile& source_;
+    TargetStream& target_;
+    const CorrectionPlan& plan_;
+    const StreamInfo& info_;
+    FileType fileType_;
+    WriteObserver& observer_;
+    std::vector<std::uint8_t> buffer_;
+    RecentFrames recent_;
+    std::size_t begin_ = 0;  // first byte not yet walked
+    std::size_t end_ = 0;    // end of the bytes read
+    std::size_t runBegin_ = 0;
+    bool runOpen_ = false;
+    std::size_t lastFrame_ = 0;
+    std::size_t lastFrameLength_ = 0;
+    std::int64_t toRead_ = 0;
+    std::int64_t walked_ = 0;
+    std::uint32_t streamKey_ = 0;
+    bool writingShown_ = false;
+};
+
+}  // namespace
+
+CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sourceLength,
+                     const CorrectionPlan& plan, const StreamInfo& info, FileType fileType,
+                     WriteObserver& observer) {
+    CopyState state;
+    TargetStream target(targetFile);
+    std::vector<std::uint8_t> scratch(std::size_t{64} << 10);
+    const std::int64_t audioStart = std::clamp<std::int64_t>(info.AudioStart, 0, sourceLength);
+    const std::int64_t audioEnd =
+        info.AudioEnd > audioStart ? std::min(info.AudioEnd, sourceLength) : sourceLength;
+
+    // A tag before the frames goes first, unchanged; then an info frame, which carries no
+    // audio and is brought up to date once the frames are known.
+    if (!CopyBytes(source, target, audioStart, scratch, state.end)) {
+        return state;
+    }
+    std::vector<std::uint8_t> infoFrame;
+    std::int64_t infoAt = 0;
+    if (info.InfoFrameLength > 0 && info.InfoFrameLength <= audioEnd - audioStart) {
+        infoFrame.resize(static_cast<std::size_t>(info.InfoFrameLength));
+        if (source.Read(infoFrame.data(), infoFrame.size()) != infoFrame.size()) {
+            state.end = CopyEnd::ReadFailed;
+            return state;
+        }
+        infoAt = target.Bytes();
+        if (!target.Write(infoFrame.data(), infoFrame.size())) {
+            state.end = CopyEnd::WriteFailed;
+            return state;
+        }
+    }
+    const std::int64_t framesStart = audioStart + static_cast<std::int64_t>(infoFrame.size());
+
+    FrameWalk walk(source, target, plan, info, fileType, observer);
+    walk.Run(audioEnd - framesStart, state);
+    if (state.end != CopyEnd::Done && state.end != CopyEnd::Damaged) {
+        return state;
+    }
+    if (state.end == CopyEnd::Done) {
+        // The cut at the end: the frames it covers were written like all others and are now
+        // cut off again.
+        if (plan.cutEndFrames > 0 && walk.Recent().Count() > 0) {
+            state.cutEndFrames = walk.Recent().Count();
+            state.framesWritten -= state.cutEndFrames;
+            if (!target.Truncate(walk.Recent().Oldest())) {
+                state.end = CopyEnd::WriteFailed;
+                return state;
+            }
+        }
+        if (state.framesWritten - state.addStartFrames <= 0) {
+            state.end = CopyEnd::NothingLeft;
+            return state;
+        }
+        if (plan.addEndFrames > 0) {
+            observer.ShowStatus("Adding " + std::to_string(plan.addEndFrames) + " frames at end.");
+            if (!walk.AddAtEnd(plan.addEndFrames)) {
+                state.end = CopyEnd::WriteFailed;
+                return state;
+            }
+            state.addEndFrames = plan.addEndFrames;
+            state.framesWritten += plan.addEndFrames;
+        }
+    }
+    if (!infoFrame.empty()) {
+        const MpegAudioHeader header = DecodeMpegAudioHeader(infoFrame);
+        if (const auto tag = FindMpegInfoTag(infoFrame, header)) {
+            const MpegInfoCounts counts{
+                .audioFrames = Clamp32(state.framesWritten),
+                .streamBytes = Clamp32(target.Bytes() - infoAt),
+                .endPaddingGone = state.cutEndFrames > 0,
+            };
+            UpdateMpegInfoTag(infoFrame, *tag, counts);
+            if (!target.File().WriteAt(infoAt, infoFrame.data(), infoFrame.size())) {
+                state.end = CopyEnd::WriteFailed;
+                return state;
+            }
+        }
+    }
+    // Tags after the frames follow the frames added at the end, unchanged. A finished walk
+    // has read the source up to them.
+    if (state.end == CopyEnd::Done) {
+        static_cast<void>(CopyBytes(source, target, sourceLength - audioEnd, scratch, state.end));
+    }
+    return state;
+}
+
+}  // namespace velmora

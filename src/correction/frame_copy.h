@@ -1,0 +1,48 @@
+// The frame walk: copies the source's whole frames into the target, leaving out and adding
+// frames as the correction plan says.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "analysis/stream_info.h"
+#include "correction/byte_file.h"
+#include "correction/correction_plan.h"
+#include "correction/write_observer.h"
+#include "formats/file_type.h"
+
+namespace velmora {
+
+// How the copy itself ended.
+enum class CopyEnd {
+    Done,
+    Damaged,      // a frame failed its test; the frames before it are in the target
+    ReadFailed,
+    WriteFailed,
+    NothingLeft,  // no frame of the source would be in the target
+};
+
+struct CopyState {
+    CopyEnd end = CopyEnd::Done;
+    // Frames in the target, added ones included (an info frame is not counted).
+    std::int64_t framesWritten = 0;
+    // Whole frames of the source that passed their test.
+    std::int64_t sourceFrames = 0;
+    // What was really done at each end; less than planned when the source is shorter.
+    std::int64_t cutStartFrames = 0;
+    std::int64_t addStartFrames = 0;
+    std::int64_t cutEndFrames = 0;
+    std::int64_t addEndFrames = 0;
+    // A piece after the last whole frame was too short for a frame and was left out.
+    bool shortLastFrame = false;
+    std::string unitWord = "frame";
+};
+
+// The copy loop with the insertions at both ends. Every frame's length comes from its own
+// header, and every frame passes its format's test before it is written. The files stay
+// open; the caller closes them.
+[[nodiscard]] CopyState CopyFrames(InputFile& source, OutputFile& target, std::int64_t sourceLength,
+                                   const CorrectionPlan& plan, const StreamInfo& info,
+                                   FileType fileType, WriteObserver& observer);
+
+}  // namespace velmora

@@ -1,0 +1,132 @@
+// The MPEG audio frame header (ISO/IEC 11172-3, 13818-3 and MPEG 2.5) and its tables.
+#include "formats/mpeg_audio_frame.h"
+
+#include <array>
+
+#include "formats/bit_reader.h"
+
+namespace velmora {
+
+namespace {
+
+using RateRow = std::array<std::int32_t, 15>;  // kbit/s by bitrate_index 0..14; 0 free format
+
+// ISO/IEC 11172-3, 2.4.2.3: bit rates of MPEG-1 by layer.
+constexpr RateRow kMpeg1Layer1 = {0,   32,  64,  96,  128, 160, 192, 224,
+                                  256, 288, 320, 352, 384, 416, 448};
+constexpr RateRow kMpeg1Layer2 = {0,   32,  48,  56,  64,  80,  96, 112,
+                                  128, 160, 192, 224, 256, 320, 384};
+constexpr RateRow kMpeg1Layer3 = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+// ISO/IEC 13818-3, 2.4.2.3: the lower sampling frequencies; Layers II and III share a row.
+// MPEG 2.5 extends the same scheme to lower rates and uses these rows too.
+constexpr RateRow kMpeg2Layer1 = {0,   32,  48,  56,  64,  80,  96, 112,
+                                  128, 144, 160, 176, 192, 224, 256};
+constexpr RateRow kMpeg2Layer23 = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+
+// Sampling rates by sampling_frequency 0..2 for MPEG 2.5, reserved, MPEG-2 and MPEG-1.
+constexpr std::array<std::array<std::int32_t, 3>, 4> kSamplingRates = {{
+    {11025, 12000, 8000},
+    {0, 0, 0},
+    {22050, 24000, 16000},
+    {44100, 48000, 32000},
+}};
+
+constexpr int kLayer3 = 1;
+constexpr int kLayer2 = 2;
+constexpr int kLayer1 = 3;
+constexpr int kMpeg1 = 3;
+
+std::int32_t BitRate(const MpegAudioHeader& h) {
+    if (h.bitrateIndex < 1 || h.bitrateIndex > 14 || h.layerCode == 0 || h.versionId == 1) {
+        return 0;
+    }
+    const RateRow* row = nullptr;
+    if (h.versionId == kMpeg1) {
+        row = h.layerCode == kLayer1   ? &kMpeg1Layer1
+              : h.layerCode == kLayer2 ? &kMpeg1Layer2
+                                       : &kMpeg1Layer3;
+    } else {
+        row = h.layerCode == kLayer1 ? &kMpeg2Layer1 : &kMpeg2Layer23;
+    }
+    return (*row)[static_cast<std::size_t>(h.bitrateIndex)] * 1000;
+}
+
+std::int32_t SamplingRate(const MpegAudioHeader& h) {
+    if (h.samplingIndex > 2) {
+        return 0;
+    }
+    return kSamplingRates[static_cast<std::size_t>(h.versionId)]
+                         [static_cast<std::size_t>(h.samplingIndex)];
+}
+
+}  // namespace
+
+MpegAudioHeader DecodeMpegAudioHeader(std::span<const std::uint8_t> bytes) {
+    BitReader bits(bytes);
+    MpegAudioHeader h;
+    h.syncBits = static_cast<int>(bits.Read(11));
+    h.versionId = static_cast<int>(bits.Read(2));
+    h.layerCode = static_cast<int>(bits.Read(2));
+    h.protectionBit = static_cast<int>(bits.Read(1));
+    h.bitrateIndex = static_cast<int>(bits.Read(4));
+    h.samplingIndex = static_cast<int>(bits.Read(2));
+    h.paddingBit = static_cast<int>(bits.Read(1));
+    bits.Skip(1);  // private bit
+    h.channelMode = static_cast<int>(bits.Read(2));
+    bits.Skip(2);  // mode extension
+    h.copyrightBit = static_cast<int>(bits.Read(1));
+    h.originalBit = static_cast<int>(bits.Read(1));
+    h.emphasis = static_cast<int>(bits.Read(2));
+    h.bitrate = BitRate(h);
+    h.samplingRate = SamplingRate(h);
+    return h;
+}
+
+bool MpegAudioSyncOk(const MpegAudioHeader& h) {
+    return h.syncBits == 0x7FF && h.versionId != 1 && h.layerCode != 0 && h.bitrateIndex != 15 &&
+           h.samplingIndex != 3;
+}
+
+std::int32_t MpegAudioFrameLength(const MpegAudioHeader& h) {
+    if (h.samplingRate <= 0 || h.bitrate <= 0) {
+        return 0;
+    }
+    // Whole slots by truncation, then the padding slot: 4-byte slots in Layer I, bytes else.
+    const std::int64_t bitrate = h.bitrate;
+    switch (h.layerCode) {
+        case kLayer1:
+            return static_cast<std::int32_t>((12 * bitrate / h.samplingRate + h.paddingBit) * 4);
+        case kLayer2:
+            return static_cast<std::int32_t>(144 * bitrate / h.samplingRate + h.paddingBit);
+        case kLayer3: {
+            // Half the samples per frame at the lower rates, so half the bytes.
+            const std::int64_t factor = h.versionId == kMpeg1 ? 144 : 72;
+            return static_cast<std::int32_t>(factor * bitrate / h.samplingRate + h.paddingBit);
+        }
+        default:
+            return 0;
+    }
+}
+
+std::int32_t MpegAudioSamplesPerFrame(const MpegAudioHeader& h) {
+    switch (h.layerCode) {
+        case kLayer1:
+            return 384;
+        case kLayer2:
+            return 1152;
+        case kLayer3:
+            return h.versionId == kMpeg1 ? 1152 : 576;
+        default:
+            return 0;
+    }
+}
+
+std::size_t MpegAudioSideInfoBytes(const MpegAudioHeader& h) {
+    const bool mono = h.channelMode == 3;
+    if (h.versionId == kMpeg1) {
+        return mono ? 17 : 32;
+    }
+    return mono ? 9 : 17;
+}
+
+}  // namespace velmora
