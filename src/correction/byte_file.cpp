@@ -29,6 +29,11 @@ void Unbuffered(std::FILE* file) {
 
 }  // namespace
 
+std::string FileFailure(const std::string& what, const std::string& name, const std::string& done,
+                        const std::string& reason) {
+    return what + " file \"" + name + "\" could not be " + done + ": " + reason + ".";
+}
+
 InputFile::~InputFile() {
     Close();
 }

@@ -9,6 +9,11 @@
 
 namespace velmora {
 
+// The one sentence for a file that failed: `What file "name" could not be <done>: <reason>.`,
+// for instance FileFailure("Target", "out.ac3", "written", "No space left on device").
+[[nodiscard]] std::string FileFailure(const std::string& what, const std::string& name,
+                                      const std::string& done, const std::string& reason);
+
 // Callers move data in blocks of many kilobytes, so the files keep no buffer of their own:
 // every read and write goes straight to the system, as in a plain file copy, which saves
 // one copy of every byte and keeps memory use down to the caller's block.

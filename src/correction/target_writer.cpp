@@ -5,12 +5,13 @@
 #include <filesystem>
 #include <limits>
 #include <system_error>
-#include <vector>
 
 #include "analysis/report_text.h"
 #include "correction/byte_file.h"
 #include "correction/correction_plan.h"
+#include "correction/file_safety.h"
 #include "correction/frame_copy.h"
+#include "correction/report_file.h"
 
 namespace velmora {
 
@@ -30,51 +31,11 @@ std::string WholeNumberText(long double value) {
     return std::to_string(static_cast<std::int64_t>(value));
 }
 
-std::string Quoted(const std::string& name) {
-    return "\"" + name + "\"";
-}
-
 WriteResult Failure(WriteOutcome outcome, std::string message) {
     WriteResult result;
     result.outcome = outcome;
     result.message = std::move(message);
     return result;
-}
-
-// True when both names lead to one and the same existing file, however they are spelt:
-// "./", "..", symbolic and hard links, or another letter case on a file system that ignores it.
-bool SameExistingFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    if (!fs::exists(fs::path(a), error) || !fs::exists(fs::path(b), error)) {
-        return false;
-    }
-    const bool same = fs::equivalent(fs::path(a), fs::path(b), error);
-    if (!error) {
-        return same;
-    }
-    // The system could not compare them; fall back on the resolved names rather than risk
-    // writing over the source.
-    std::error_code errorA;
-    std::error_code errorB;
-    const fs::path canonicalA = fs::weakly_canonical(fs::path(a), errorA);
-    const fs::path canonicalB = fs::weakly_canonical(fs::path(b), errorB);
-    return !errorA && !errorB && canonicalA == canonicalB;
-}
-
-// Removes a file the writer created but could not complete. Only a regular file goes (through
-// a symbolic link, the file it leads to); a device such as /dev/full is left alone.
-void RemoveIncompleteFile(const std::string& name) {
-    std::error_code error;
-    fs::path path(name);
-    if (fs::is_symlink(fs::symlink_status(path, error))) {
-        path = fs::canonical(path, error);
-        if (error) {
-            return;
-        }
-    }
-    if (fs::is_regular_file(fs::symlink_status(path, error))) {
-        fs::remove(path, error);
-    }
 }
 
 // Switches the pointer to the busy shape for as long as it lives, whichever way the write ends.
@@ -83,20 +44,12 @@ class BusyPointer {
     explicit BusyPointer(WriteObserver& observer) : observer_(observer) {
         observer_.SetBusyPointer(true);
     }
-    ~BusyPointer() { Release(); }
+    ~BusyPointer() { observer_.SetBusyPointer(false); }
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
 
-    void Release() {
-        if (busy_) {
-            busy_ = false;
-            observer_.SetBusyPointer(false);
-        }
-    }
-
   private:
     WriteObserver& observer_;
-    bool busy_ = true;
 };
 
 // One row of the target information: "n frames (ms ms) have been <what>.\r\n", singular for 1.
@@ -133,62 +86,7 @@ void AppendTargetInformation(WriteObserver& observer, const CopyState& copy, flo
     observer.AppendInfo(FrameRateSentence(fps));
 }
 
-// Saves the whole information text as the report. The usual name is refused when it is the
-// source or the target itself; then the target's full name plus ".txt" is tried.
-void SaveReport(const WriteRequest& request, WriteObserver& observer, WriteResult& result) {
-    const std::string usual = ReportNameFor(request.targetName);
-    auto clashes = [&](const std::string& name) {
-        return name == request.sourceName || name == request.targetName ||
-               SameExistingFile(name, request.sourceName) ||
-               SameExistingFile(name, request.targetName);
-    };
-    std::string reportName = usual;
-    if (clashes(reportName)) {
-        reportName = request.targetName + ".txt";
-        if (clashes(reportName)) {
-            result.outcome = WriteOutcome::ReportFailed;
-            result.message = "Report file " + Quoted(usual) +
-                             " would replace the source or the target file; no report was saved.";
-            return;
-        }
-        result.reportRenamed = true;
-        result.message = "Report file " + Quoted(usual) +
-                         " would replace the source or the target file; the report was saved as " +
-                         Quoted(reportName) + ".";
-    }
-
-    OutputFile report;
-    if (!report.Create(reportName)) {
-        result.outcome = WriteOutcome::ReportFailed;
-        result.message =
-            "Report file " + Quoted(reportName) + " could not be created: " + report.Reason() + ".";
-        return;
-    }
-    if (!report.Write(observer.InfoText()) || !report.Close()) {
-        result.outcome = WriteOutcome::ReportFailed;
-        result.message =
-            "Report file " + Quoted(reportName) + " could not be written: " + report.Reason() + ".";
-        static_cast<void>(report.Close());
-        RemoveIncompleteFile(reportName);
-        return;
-    }
-    result.reportName = reportName;
-}
-
 }  // namespace
-
-std::string ReportNameFor(const std::string& targetName) {
-    // The name loses its last four characters (normally the dot and a three-letter extension).
-    // A file name of four characters or fewer keeps all of them, so that the report never
-    // climbs into the folder part or ends up as a bare ".txt".
-    const std::size_t folderEnd = targetName.find_last_of(
-        std::string("/") + static_cast<char>(fs::path::preferred_separator));
-    const std::size_t fileNameStart = folderEnd == std::string::npos ? 0 : folderEnd + 1;
-    if (targetName.size() - fileNameStart <= 4) {
-        return targetName + ".txt";
-    }
-    return targetName.substr(0, targetName.size() - 4) + ".txt";
-}
 
 WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
                         WriteObserver& observer) {
@@ -214,9 +112,8 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
         std::error_code error;
         const std::uintmax_t size = fs::file_size(fs::path(request.sourceName), error);
         if (error) {
-            return Failure(WriteOutcome::ReadFailed, "Source file " + Quoted(request.sourceName) +
-                                                         " could not be read: " + error.message() +
-                                                         ".");
+            return Failure(WriteOutcome::ReadFailed,
+                           FileFailure("Source", request.sourceName, "read", error.message()));
         }
         // Long double keeps absurd counts from overflowing before they are compared.
         const long double added =
@@ -235,64 +132,58 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
         }
     }
 
-    BusyPointer busy(observer);
-    InputFile source;
-    if (!source.Open(request.sourceName)) {
-        busy.Release();
-        return Failure(WriteOutcome::ReadFailed, "Source file " + Quoted(request.sourceName) +
-                                                     " could not be opened: " + source.Reason() +
-                                                     ".");
-    }
-    const std::optional<std::int64_t> sourceLength = source.Length();
-    if (!sourceLength) {
-        source.Close();
-        busy.Release();
-        return Failure(WriteOutcome::ReadFailed, "Source file " + Quoted(request.sourceName) +
-                                                     " could not be read: " + source.Reason() +
-                                                     ".");
-    }
-    OutputFile target;
-    if (!target.Create(request.targetName)) {
-        source.Close();
-        busy.Release();
-        return Failure(WriteOutcome::WriteFailed, "Target file " + Quoted(request.targetName) +
-                                                      " could not be created: " + target.Reason() +
-                                                      ".");
-    }
-
-    const CopyState copy =
-        CopyFrames(source, target, *sourceLength, plan, info, request.fileType, observer);
-
+    std::int64_t sourceLength = 0;
+    CopyState copy;
     WriteResult result;
+    {
+        // The pointer is busy and the files are open for this block only, whichever way it
+        // is left.
+        const BusyPointer busy(observer);
+        InputFile source;
+        if (!source.Open(request.sourceName)) {
+            return Failure(WriteOutcome::ReadFailed,
+                           FileFailure("Source", request.sourceName, "opened", source.Reason()));
+        }
+        const std::optional<std::int64_t> length = source.Length();
+        if (!length) {
+            return Failure(WriteOutcome::ReadFailed,
+                           FileFailure("Source", request.sourceName, "read", source.Reason()));
+        }
+        sourceLength = *length;
+        OutputFile target;
+        if (!target.Create(request.targetName)) {
+            return Failure(WriteOutcome::WriteFailed,
+                           FileFailure("Target", request.targetName, "created", target.Reason()));
+        }
+
+        copy = CopyFrames(source, target, sourceLength, plan, info, request.fileType, observer);
+
+        if (copy.end == CopyEnd::ReadFailed) {
+            result = Failure(WriteOutcome::ReadFailed,
+                             FileFailure("Source", request.sourceName, "read", source.Reason()));
+        } else if (copy.end == CopyEnd::NothingLeft) {
+            result = Failure(WriteOutcome::NothingToWrite,
+                             copy.sourceFrames == 0
+                                 ? "Source file holds no whole frame. Nothing was written."
+                                 : "The cuts remove the whole stream. Nothing was written.");
+        } else if (copy.end == CopyEnd::WriteFailed) {
+            result = Failure(WriteOutcome::WriteFailed,
+                             FileFailure("Target", request.targetName, "written", target.Reason()));
+        }
+        source.Close();
+        // Some file systems report a failed write only when the file is closed.
+        if (!target.Close() && result.outcome == WriteOutcome::Complete) {
+            result = Failure(WriteOutcome::WriteFailed,
+                             FileFailure("Target", request.targetName, "written", target.Reason()));
+        }
+        observer.ShowStatus("pending...");
+    }
     result.framesWritten = copy.framesWritten;
-    if (copy.end == CopyEnd::ReadFailed) {
-        result =
-            Failure(WriteOutcome::ReadFailed, "Source file " + Quoted(request.sourceName) +
-                                                  " could not be read: " + source.Reason() + ".");
-    } else if (copy.end == CopyEnd::NothingLeft) {
-        result = Failure(WriteOutcome::NothingToWrite,
-                         copy.sourceFrames == 0 ? "Source file holds no whole frame. Nothing was written."
-                                                : "The cuts remove the whole stream. Nothing was written.");
-    } else if (copy.end == CopyEnd::WriteFailed) {
-        result = Failure(WriteOutcome::WriteFailed,
-                         "Target file " + Quoted(request.targetName) +
-                             " could not be written: " + target.Reason() + ".");
-    }
-    source.Close();
-    // Some file systems report a failed write only when the file is closed.
-    if (!target.Close() && result.outcome == WriteOutcome::Complete) {
-        result = Failure(WriteOutcome::WriteFailed,
-                         "Target file " + Quoted(request.targetName) +
-                             " could not be written: " + target.Reason() + ".");
-    }
-    observer.ShowStatus("pending...");
-    busy.Release();
 
     if (result.outcome != WriteOutcome::Complete) {
         // A target that failed for want of data or space is useless and must not pass for a
         // finished one.
         RemoveIncompleteFile(request.targetName);
-        result.framesWritten = copy.framesWritten;
         return result;
     }
     if (copy.end == CopyEnd::Damaged) {
@@ -305,7 +196,14 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
 
     observer.SetProgressValue(0);
     AppendTargetInformation(observer, copy, info.FramesPerSecond);
-    SaveReport(request, observer, result);
+    const ReportSave report =
+        SaveReport(request.sourceName, request.targetName, observer.InfoText());
+    if (!report.saved) {
+        result.outcome = WriteOutcome::ReportFailed;
+    }
+    result.message = report.message;
+    result.reportName = report.reportName;
+    result.reportRenamed = report.renamed;
     return result;
 }
 

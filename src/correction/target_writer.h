@@ -46,7 +46,4 @@ struct WriteResult {
 [[nodiscard]] WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
                                       WriteObserver& observer);
 
-// "movie_fix.ac3" -> "movie_fix.txt": the target name less its last four characters.
-[[nodiscard]] std::string ReportNameFor(const std::string& targetName);
-
 }  // namespace velmora

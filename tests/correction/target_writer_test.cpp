@@ -10,6 +10,7 @@
 #include "correction/ac3_test_stream.h"
 #include "correction/correction_plan.h"
 #include "correction/recording_observer.h"
+#include "correction/report_file.h"
 #include "support/test_support.h"
 
 namespace velmora {

@@ -16,6 +16,7 @@
 #include "analysis/analyse_source.h"
 #include "common/number_text.h"
 #include "correction/correction_plan.h"
+#include "correction/report_file.h"
 #include "correction/silent_frames.h"
 #include "correction/target_writer.h"
 #include "correction/write_observer.h"
