@@ -157,6 +157,7 @@ class FrameWalk {
                 break;
             }
             const std::uint8_t* frame = buffer_.data() + begin_;
+            observer_.SetProgressValue(walked_);
             const FrameFacts facts = ReadFrameFacts(
                 fileType_, std::span(frame, std::min(available, kFrameFactsBytes)));
             if (state.sourceFrames == 0) {
@@ -183,7 +184,6 @@ class FrameWalk {
                 return;
             }
             const auto length = static_cast<std::size_t>(facts.length);
-            observer_.SetProgressValue(walked_);
             if (!TakeFrame(frame, length, state)) {
                 state.end = CopyEnd::WriteFailed;
                 return;

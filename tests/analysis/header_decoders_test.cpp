@@ -145,20 +145,26 @@ TEST(MpegAudioHeader, WorkedHeaders) {
         {{0xFF, 0xFB, 0x90, 0x64, 0},
          128000,
          44100,
-         418,
+         417,
          "MPEG Version: 1\r\nLayer: 3\r\nProtected: None\r\nBitrate: 128000\r\nSamplingrate: "
          "44100\r\n"
          "Padding:Off\r\nMode: Joint Stereo\r\nCopyright: No\r\nOriginal: Yes\r\nEmphasis: None\r\n"
-         "Framelength: 418\r\n\r\n"},
+         "Framelength: 417\r\n\r\n"},
+        // Whole slots by truncation, then the padding slot: 417.96 gives 417 or 418 bytes,
+        // 78.37 Layer I slots 312 or 316 bytes.
+        {{0xFF, 0xFB, 0x92, 0x64, 0}, 128000, 44100, 418, nullptr},
         {{0xFF, 0xFF, 0x90, 0x00, 0}, 288000, 44100, 312, nullptr},
-        {{0xFF, 0xF3, 0x64, 0xC0, 0}, 48000, 24000, 288, nullptr},
+        {{0xFF, 0xFF, 0x92, 0x00, 0}, 288000, 44100, 316, nullptr},
+        // MPEG-2 Layer III holds 576 samples, so its factor is 72.
+        {{0xFF, 0xF3, 0x64, 0xC0, 0}, 48000, 24000, 144, nullptr},
+        // MPEG 2.5 uses the MPEG-2 bit rates.
         {{0xFF, 0xE3, 0x48, 0x00, 0},
-         0,
+         32000,
          8000,
-         0,
-         "MPEG Version: 2.5\r\nLayer: 3\r\nProtected: None\r\nBitrate: 0\r\nSamplingrate: 8000\r\n"
+         288,
+         "MPEG Version: 2.5\r\nLayer: 3\r\nProtected: None\r\nBitrate: 32000\r\nSamplingrate: 8000\r\n"
          "Padding:Off\r\nMode: Stereo\r\nCopyright: No\r\nOriginal: No\r\nEmphasis: None\r\n"
-         "Framelength: 0\r\n\r\n"},
+         "Framelength: 288\r\n\r\n"},
         // versionId 1 and samplingIndex 3: no sampling rate, so no Framelength line.
         {{0xFF, 0xED, 0xA4, 0x00, 0},
          0,
@@ -180,8 +186,8 @@ TEST(MpegAudioHeader, WorkedHeaders) {
         // Free format (index 0) and the forbidden index 15.
         {{0xFF, 0xFD, 0x04, 0x00, 0}, 0, 48000, 0, nullptr},
         {{0xFF, 0xFD, 0xF4, 0x00, 0}, 0, 48000, 0, nullptr},
-        // Padding changes only its own line.
-        {{0xFF, 0xFD, 0xA6, 0x00, 0}, 192000, 48000, 576, nullptr},
+        // A padded frame is one slot longer.
+        {{0xFF, 0xFD, 0xA6, 0x00, 0}, 192000, 48000, 577, nullptr},
         // Index 10 across versions and layers.
         {{0xFF, 0xFF, 0xA4, 0x00, 0}, 320000, 48000, 320, nullptr},
         {{0xFF, 0xFB, 0xA4, 0x00, 0}, 160000, 48000, 480, nullptr},
