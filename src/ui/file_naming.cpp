@@ -21,12 +21,17 @@ std::string_view LastCharacters(std::string_view text, std::size_t count) {
     return text.size() <= count ? text : text.substr(text.size() - count);
 }
 
+// MPEG audio goes by more names than its type word: each layer's own and the MPEG-2 one.
+bool IsOtherMpegAudioEnding(const std::string& ending) {
+    return ending == "MP1" || ending == "MP2" || ending == "MP3" || ending == "M2A";
+}
+
 }  // namespace
 
 FileType FileTypeFromExtension(std::string_view name) {
     // No dot is needed in front: "filedts" is a DTS file too.
     const std::string ending = UpperCase(LastCharacters(name, 3));
-    if (ending == "MPA") {
+    if (ending == "MPA" || IsOtherMpegAudioEnding(ending)) {
         return FileType::MpegAudio;
     }
     if (ending == "DTS") {
@@ -61,7 +66,13 @@ std::string_view TargetExtension(FileType type) {
 
 std::string ProposeTargetName(const std::string& sourceName, FileType type) {
     const std::string_view word = TypeWord(type);
-    const std::string_view extension = TargetExtension(type);
+    // An .mp3 stays an .mp3 (and so on): only names the type word does not cover keep
+    // their own ending.
+    const std::string ending(LastCharacters(sourceName, 3));
+    const std::string ownExtension = "." + ending;
+    const std::string_view extension = type == FileType::MpegAudio && IsOtherMpegAudioEnding(UpperCase(ending))
+                                           ? std::string_view(ownExtension)
+                                           : TargetExtension(type);
     // A format mark such as "Film AC3 DELAY -40ms.ac3" marks where the film's own name ends.
     // The extension's letters never count, and the search is case-exact, so "movie.AC3"
     // is not mistaken for a mark.

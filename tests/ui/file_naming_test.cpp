@@ -13,7 +13,8 @@ TEST(FileTypeFromExtension, LastThreeCharactersWithoutRegardToCase) {
     } rows[] = {
         {"a.ac3", FileType::Ac3},       {"A.AC3", FileType::Ac3},     {"a.Ac3", FileType::Ac3},
         {"a.mpa", FileType::MpegAudio}, {"a.DTS", FileType::Dts},     {"a.wav", FileType::Ac3},
-        {"a.mp2", FileType::Ac3},       {"filedts", FileType::Dts},   {"", FileType::Ac3},
+        {"a.mp2", FileType::MpegAudio}, {"filedts", FileType::Dts},   {"", FileType::Ac3},
+        {"a.MP3", FileType::MpegAudio}, {"a.mp1", FileType::MpegAudio}, {"a.m2a", FileType::MpegAudio},
         {"ts", FileType::Ac3},          {"MPA", FileType::MpegAudio}, {"/x/y.dts", FileType::Dts},
     };
     for (const auto& row : rows) {
@@ -33,6 +34,9 @@ TEST(ProposeTargetName, FormatMarkOrFixSuffix) {
         {R"(D:\clips\talk.wav)", FileType::Ac3, R"(D:\clips\talk_fix.ac3)"},
         {R"(C:\x\song.mpa)", FileType::MpegAudio, R"(C:\x\song_fix.mpa)"},
         {R"(C:\x\MOVIE.DTS)", FileType::Dts, R"(C:\x\MOVIE_fix.dts)"},
+        // MPEG audio keeps its own ending when the type word is not it.
+        {"/m/song.mp3", FileType::MpegAudio, "/m/song_fix.mp3"},
+        {"/m/SONG.MP2", FileType::MpegAudio, "/m/SONG_fix.MP2"},
         // A capitalised type word in a folder name cuts the proposal inside the folder.
         {R"(C:\AC3 work\movie.ac3)", FileType::Ac3, "C:.ac3"},
         {"/films/Film_DTS_DELAY 120ms.dts", FileType::Dts, "/films/Film.dts"},
