@@ -1,9 +1,15 @@
-// Corrects streams made by a real encoder and checks that a real decoder accepts the result.
+// Corrects streams made by real encoders and lets a real decoder judge the result: no error,
+// and exactly the planned frames more or fewer.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cmath>
 #include <ostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "analysis/analyse_source.h"
 #include "correction/correction_plan.h"
 #include "correction/recording_observer.h"
 #include "correction/target_writer.h"
@@ -15,126 +21,208 @@ namespace {
 using test::Bytes;
 using test::ShellQuote;
 
-struct Format {
+struct Stream {
     const char* name;
     const char* extension;
+    int samplingRate;
     const char* encoderOptions;
     FileType fileType;
+    // The stream starts with an info frame that players read the stream's length from.
+    bool infoFrame = false;
 };
 
-const Format kFormats[] = {
-    {"Ac3", "ac3", "-c:a ac3 -b:a 448k -f ac3", FileType::Ac3},
-    {"Mp2", "mpa", "-c:a mp2 -b:a 192k -f mp2", FileType::MpegAudio},
-    {"Dts", "dts", "-c:a dca -strict -2 -f dts", FileType::Dts},
+const Stream kStreams[] = {
+    {"Ac3_32k", "ac3", 32000, "-c:a ac3 -b:a 96k", FileType::Ac3},
+    {"Ac3_44k", "ac3", 44100, "-c:a ac3 -b:a 192k", FileType::Ac3},
+    {"Ac3_48k", "ac3", 48000, "-c:a ac3 -b:a 448k", FileType::Ac3},
+    {"Mp2_44k", "mp2", 44100, "-c:a mp2 -b:a 192k -f mp2", FileType::MpegAudio},
+    {"Mp2_48k", "mpa", 48000, "-c:a mp2 -b:a 192k -f mp2", FileType::MpegAudio},
+    {"Mp2_22k", "mp2", 22050, "-c:a mp2 -b:a 64k -f mp2", FileType::MpegAudio},
+    {"Mp2_24k", "mpa", 24000, "-c:a mp2 -b:a 64k -f mp2", FileType::MpegAudio},
+    // Tags at both ends and the info frame the muxer writes for a constant bit rate.
+    {"Mp3_44k_Tags", "mp3", 44100,
+     "-c:a libmp3lame -b:a 128k -metadata title=Song -id3v2_version 3 -write_id3v1 1",
+     FileType::MpegAudio, true},
+    {"Mp3_44k_Vbr", "mp3", 44100, "-c:a libmp3lame -q:a 2", FileType::MpegAudio, true},
+    {"Mp3_Mpeg2_24k", "mp3", 24000, "-c:a libmp3lame -b:a 64k -write_xing 0",
+     FileType::MpegAudio},
+    {"Mp3_Mpeg25_11k", "mp3", 11025, "-c:a libmp3lame -b:a 32k -write_xing 0",
+     FileType::MpegAudio},
+    {"Dts_48k", "dts", 48000, "-c:a dca -strict -2 -f dts", FileType::Dts},
 };
 
-// Names the format in test output instead of dumping its bytes.
-void PrintTo(const Format& format, std::ostream* os) {
-    *os << format.name;
+// Names the stream in test output instead of dumping its bytes.
+void PrintTo(const Stream& stream, std::ostream* os) {
+    *os << stream.name;
 }
 
-// Three seconds of a 48 kHz stereo tone in the given format.
-bool Encode(const Format& format, const std::string& file) {
+// Three seconds of a stereo tone.
+bool Encode(const Stream& stream, const std::string& file) {
     const test::CommandResult r = test::RunCommand(
-        "ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=48000:"
-        "duration=3 -ac 2 " +
-        std::string(format.encoderOptions) + " " + ShellQuote(file));
+        "ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=" +
+        std::to_string(stream.samplingRate) + ":duration=3 -ac 2 " + stream.encoderOptions + " " +
+        ShellQuote(file));
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     return r.exitStatus == 0;
 }
 
-// Decodes the whole stream, stopping at the first decoder error; the count of 16-bit stereo
-// sample frames, or -1 when the decoder complained.
-std::int64_t DecodedSamples(const std::string& file) {
-    const test::CommandResult r = test::RunCommand("ffmpeg -v error -xerror -i " +
-                                                   ShellQuote(file) + " -f s16le -ac 2 - | wc -c");
+// Decodes the whole stream strictly; samples per channel, or -1 when the decoder complained.
+// `raw` counts every sample the frames hold; otherwise the players' trimming of encoder delay
+// and padding applies.
+std::int64_t DecodedSamples(const std::string& file, bool raw = true) {
+    const test::CommandResult r =
+        test::RunCommand(std::string("ffmpeg -v error -xerror ") +
+                         (raw ? "-flags2 +skip_manual " : "") + "-i " + ShellQuote(file) +
+                         " -f s16le -ac 1 - | wc -c");
     EXPECT_EQ(r.exitStatus, 0) << file << ": " << r.err;
     EXPECT_EQ(r.err, "") << file;
     if (r.exitStatus != 0 || !r.err.empty()) {
         return -1;
     }
-    return std::stoll(r.out) / 4;
+    return std::stoll(r.out) / 2;
 }
 
-// What the analysis gives for these streams, worked out here from the frame header since the
-// analysis is not part of this test.
-struct StreamFacts {
-    StreamInfo info;
-    std::int64_t samplesPerFrame = 0;
-};
-
-StreamFacts FactsFor(const Format& format, const Bytes& stream) {
-    StreamFacts facts;
-    switch (format.fileType) {
-        case FileType::Ac3:
-            facts.info.FrameLength = 1792;  // 448 kbit/s at 48 kHz
-            facts.info.FramesPerSecond = 31.25f;
-            facts.samplesPerFrame = 1536;
-            break;
-        case FileType::MpegAudio:
-            facts.info.FrameLength = 576;  // Layer II, 192 kbit/s at 48 kHz
-            facts.info.FramesPerSecond = 41.666668f;
-            facts.samplesPerFrame = 1152;
-            break;
-        case FileType::Dts: {
-            // Core header: NBLKS is byte 4 bit 0 and byte 5 bits 7-2; FSIZE is byte 5 bits
-            // 1-0, byte 6 and byte 7 bits 7-4.
-            const int blocks = ((stream[4] & 0x01) << 6 | stream[5] >> 2) + 1;
-            const int fsize = (stream[5] & 0x03) << 12 | stream[6] << 4 | stream[7] >> 4;
-            facts.info.FrameLength = fsize + 1;
-            facts.samplesPerFrame = blocks * 32;
-            facts.info.FramesPerSecond = 48000.0f / static_cast<float>(facts.samplesPerFrame);
-            break;
-        }
-    }
-    return facts;
+// The stream's length as players show it before decoding, in samples.
+std::int64_t ProbedSamples(const std::string& file, int samplingRate) {
+    const test::CommandResult r = test::RunCommand(
+        "ffprobe -v error -show_entries format=duration -of csv=p=0 " + ShellQuote(file));
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    return std::llround(std::stod(r.out) * samplingRate);
 }
 
-class RealStreams : public ::testing::TestWithParam<Format> {};
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count) {
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
+class RealStreams : public ::testing::TestWithParam<Stream> {};
 
 TEST_P(RealStreams, DecodeCleanlyWithExactlyThePlannedFrames) {
     ASSERT_TRUE(test::HaveFfmpeg());
-    const Format& format = GetParam();
+    const Stream& stream = GetParam();
     test::ScratchDir dir;
-    const std::string source = dir.File(std::string("source.") + format.extension);
-    ASSERT_TRUE(Encode(format, source));
-    const Bytes bytes = test::ReadFile(source);
-    ASSERT_GE(bytes.size(), 16u);
-    const StreamFacts facts = FactsFor(format, bytes);
-    ASSERT_GT(facts.info.FrameLength, 0);
-    ASSERT_EQ(bytes.size() % static_cast<std::size_t>(facts.info.FrameLength), 0u)
-        << "the encoder made frames of another length";
+    const std::string source = dir.File(std::string("source.") + stream.extension);
+    ASSERT_TRUE(Encode(stream, source));
+    const SourceAnalysis analysis = AnalyseSource(source, stream.fileType);
+    const StreamInfo& info = analysis.info;
+    ASSERT_GT(info.FrameLength, 0) << analysis.report.value_or("");
+    ASSERT_EQ(info.SamplingRate, stream.samplingRate);
+    EXPECT_EQ(info.InfoFrameLength > 0, stream.infoFrame);
     const std::int64_t sourceSamples = DecodedSamples(source);
-    ASSERT_EQ(sourceSamples, static_cast<std::int64_t>(bytes.size()) / facts.info.FrameLength *
-                                 facts.samplesPerFrame);
+    const std::int64_t sourcePlayed = DecodedSamples(source, false);
+    ASSERT_GT(sourceSamples, 0);
 
     const struct {
         const char* start;
         const char* end;
     } delays[] = {{"-100", "64"}, {"200", "-200"}};
     for (const auto& delay : delays) {
+        SCOPED_TRACE(std::string(delay.start) + "/" + delay.end);
         const std::string target =
-            dir.File(std::string("target_") + delay.start + "." + format.extension);
+            dir.File(std::string("target_") + delay.start + "." + stream.extension);
         test::RecordingObserver observer;
-        const WriteResult result =
-            WriteTarget(WriteRequest{source, target, format.fileType, delay.start, delay.end},
-                        facts.info, observer);
+        const WriteResult result = WriteTarget(
+            WriteRequest{source, target, stream.fileType, delay.start, delay.end}, info, observer);
         ASSERT_EQ(result.outcome, WriteOutcome::Complete) << result.message;
 
-        const CorrectionPlan plan = MakeCorrectionPlan(delay.start, delay.end, facts.info).plan;
-        EXPECT_GT(plan.cutStartFrames + plan.addStartFrames, 0);
-        EXPECT_GT(plan.cutEndFrames + plan.addEndFrames, 0);
+        const CorrectionPlan plan = MakeCorrectionPlan(delay.start, delay.end, info).plan;
         const std::int64_t frameChange =
             plan.addStartFrames + plan.addEndFrames - plan.cutStartFrames - plan.cutEndFrames;
-        EXPECT_EQ(DecodedSamples(target), sourceSamples + frameChange * facts.samplesPerFrame)
-            << format.name << " " << delay.start << "/" << delay.end;
+        const std::int64_t sampleChange = frameChange * info.SamplesPerFrame;
+        EXPECT_EQ(DecodedSamples(target), sourceSamples + sampleChange);
+        // Whole frames come within half a frame of the delay asked for.
+        for (const auto& [ms, frames] : {std::pair{std::stoi(delay.start),
+                                                   plan.cutStartFrames + plan.addStartFrames},
+                                         std::pair{std::stoi(delay.end),
+                                                   plan.cutEndFrames + plan.addEndFrames}}) {
+            const double achievedMs = 1000.0 * static_cast<double>(frames * info.SamplesPerFrame) /
+                                      stream.samplingRate;
+            EXPECT_LE(std::abs(achievedMs - std::abs(ms)),
+                      500.0 * info.SamplesPerFrame / stream.samplingRate);
+        }
+        if (stream.infoFrame) {
+            // The info frame was brought up to date: players show the new length, and with
+            // the frames cut at the start and added at the end their trimming still holds.
+            EXPECT_EQ(ProbedSamples(target, stream.samplingRate),
+                      ProbedSamples(source, stream.samplingRate) + sampleChange);
+            if (plan.cutEndFrames == 0) {
+                EXPECT_EQ(DecodedSamples(target, false), sourcePlayed + sampleChange);
+            }
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(TargetWriter, RealStreams, ::testing::ValuesIn(kFormats),
-                         [](const ::testing::TestParamInfo<Format>& info) {
+INSTANTIATE_TEST_SUITE_P(TargetWriter, RealStreams, ::testing::ValuesIn(kStreams),
+                         [](const ::testing::TestParamInfo<Stream>& info) {
                              return std::string(info.param.name);
                          });
+
+// ID3v2 before the frames and ID3v1 after them are copied as they are, around the frames
+// added at both ends.
+TEST(RealStreamTags, StayWhereTheyWere) {
+    ASSERT_TRUE(test::HaveFfmpeg());
+    const Stream& stream = kStreams[7];
+    ASSERT_EQ(std::string(stream.name), "Mp3_44k_Tags");
+    test::ScratchDir dir;
+    const std::string source = dir.File(std::string("source.") + stream.extension);
+    ASSERT_TRUE(Encode(stream, source));
+    const StreamInfo info = AnalyseSource(source, stream.fileType).info;
+    test::RecordingObserver observer;
+    const std::string target = dir.File(std::string("target.") + stream.extension);
+    ASSERT_EQ(WriteTarget(WriteRequest{source, target, stream.fileType, "300", "100"}, info,
+                          observer)
+                  .outcome,
+              WriteOutcome::Complete);
+    const Bytes in = test::ReadFile(source);
+    const Bytes out = test::ReadFile(target);
+    const auto head = static_cast<std::size_t>(info.AudioStart);
+    const std::size_t tail = in.size() - static_cast<std::size_t>(info.AudioEnd);
+    EXPECT_EQ(Slice(out, 0, head), Slice(in, 0, head));
+    EXPECT_EQ(Slice(out, out.size() - tail, tail), Slice(in, in.size() - tail, tail));
+    EXPECT_GT(head, 10u);
+    EXPECT_EQ(tail, 128u);
+}
+
+// A frame overwritten with junk in the middle of a variable stream stops the copy there,
+// with exactly the frames before it in the target.
+TEST(RealStreamDamage, JunkFrameStopsTheCopyThere) {
+    ASSERT_TRUE(test::HaveFfmpeg());
+    test::ScratchDir dir;
+    const Stream& vbr = kStreams[8];
+    ASSERT_EQ(std::string(vbr.name), "Mp3_44k_Vbr");
+    const std::string source = dir.File("source.mp3");
+    ASSERT_TRUE(Encode(vbr, source));
+    // The positions of the audio frames, as the outside demuxer finds them.
+    const test::CommandResult probe = test::RunCommand(
+        "ffprobe -v error -select_streams a -show_entries packet=pos -of csv=p=0 " +
+        ShellQuote(source));
+    ASSERT_EQ(probe.exitStatus, 0) << probe.err;
+    std::vector<std::size_t> positions;
+    std::istringstream lines(probe.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) != 0) {
+            positions.push_back(std::stoul(line));  // side data adds lines of its own
+        }
+    }
+    ASSERT_GT(positions.size(), 60u);
+    Bytes bytes = test::ReadFile(source);
+    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(positions[49]), 8, 0x5A);
+    test::WriteFile(source, bytes);
+
+    const StreamInfo info = AnalyseSource(source, FileType::MpegAudio).info;
+    test::RecordingObserver observer;
+    const std::string target = dir.File("target.mp3");
+    const WriteResult result =
+        WriteTarget(WriteRequest{source, target, FileType::MpegAudio, "", ""}, info, observer);
+    EXPECT_EQ(result.outcome, WriteOutcome::SourceDamaged);
+    EXPECT_EQ(result.framesWritten, 49);
+    // Everything but the info frame, whose counts now describe the 49 frames, is as it was.
+    const Bytes out = test::ReadFile(target);
+    ASSERT_EQ(out.size(), positions[49]);
+    EXPECT_EQ(Slice(out, positions[0], positions[49] - positions[0]),
+              Slice(bytes, positions[0], positions[49] - positions[0]));
+    EXPECT_EQ(DecodedSamples(target), 49 * 1152);
+}
 
 }  // namespace
 }  // namespace velmora
