@@ -1,24 +1,23 @@
 #!/usr/bin/env bash
-# Times Velmora's corrected write against `cat` and `ffmpeg -c copy` on the same large AC-3
-# stream, alternating the three over several rounds, and prints medians, ratios and memory.
+# Times Velmora's corrected write against `cat` and `ffmpeg -c copy` on the same large
+# streams (48 kHz AC-3 of constant frames, 44.1 kHz VBR MP3 whose frames all differ),
+# alternating the three over several rounds, and prints medians, ratios and memory.
 #
 #   bench/run.sh                      uses build/release (as `make bench` builds it)
 #   BUILD_DIR=build/x ROUNDS=7 bench/run.sh
-#   SIZE_MB=600 bench/run.sh          size of the large stream
+#   SIZE_MB=600 MP3_SIZE_MB=300 bench/run.sh    sizes of the large streams
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build/release}"
 ROUNDS="${ROUNDS:-5}"
 SIZE_MB="${SIZE_MB:-600}"
+MP3_SIZE_MB="${MP3_SIZE_MB:-300}"
 WORK="$ROOT/bench/work"
 VELMORA="$BUILD_DIR/src/velmora"
 
-# 48 kHz AC-3 at 448 kbit/s: 1792-byte frames, 31.25 frames per second.
-FRAME_LENGTH=1792
 START_DELAY=-100
 END_DELAY=64
-FFMPEG_SKIP=0.096  # the 3 frames that the start delay cuts
 
 if [[ ! -x "$VELMORA" ]]; then
     cmake --build "$BUILD_DIR" --target velmora -j2 >/dev/null
@@ -28,27 +27,32 @@ for tool in ffmpeg bc /usr/bin/time; do
 done
 mkdir -p "$WORK"
 
-# One minute of encoded tone, made once; the large streams repeat its whole frames.
-SEED="$WORK/seed.ac3"
-if [[ ! -s "$SEED" ]]; then
-    ffmpeg -v error -y -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=60" -ac 2 \
-        -c:a ac3 -b:a 448k -f ac3 "$SEED"
-fi
-SEED_BYTES=$(stat -c %s "$SEED")
-if (( SEED_BYTES % FRAME_LENGTH != 0 )); then
-    echo "seed stream is not made of $FRAME_LENGTH-byte frames" >&2
-    exit 1
-fi
+# One minute of encoded audio per kind, made once; the large streams repeat it.
+# AC-3: a 48 kHz tone at 448 kbit/s, 1792-byte frames, 31.25 frames per second.
+# MP3: 44.1 kHz pink noise at VBR quality 2, so that frame lengths vary; no tags and no info
+# frame, so that copies of it join into one valid stream.
+make_seed() {
+    local kind=$1 file=$2
+    [[ -s "$file" ]] && return
+    case "$kind" in
+        ac3) ffmpeg -v error -y -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=60" \
+                 -ac 2 -c:a ac3 -b:a 448k -f ac3 "$file" ;;
+        mp3) ffmpeg -v error -y -f lavfi -i "anoisesrc=d=60:c=pink:r=44100:a=0.2" -ac 2 \
+                 -c:a libmp3lame -q:a 2 -write_xing 0 -id3v2_version 0 -f mp3 "$file" ;;
+    esac
+}
 
 # A stream of at least the given size in MB (10^6 bytes), made of copies of the seed.
 make_stream() {
-    local megabytes=$1 file=$2
-    local copies=$(( (megabytes * 1000000 + SEED_BYTES - 1) / SEED_BYTES ))
-    local wanted=$(( copies * SEED_BYTES ))
+    local seed=$1 megabytes=$2 file=$3
+    local seed_bytes
+    seed_bytes=$(stat -c %s "$seed")
+    local copies=$(( (megabytes * 1000000 + seed_bytes - 1) / seed_bytes ))
+    local wanted=$(( copies * seed_bytes ))
     if [[ -f "$file" && $(stat -c %s "$file") -eq $wanted ]]; then
         return
     fi
-    for ((i = 0; i < copies; i++)); do cat "$SEED"; done >"$file"
+    for ((i = 0; i < copies; i++)); do cat "$seed"; done >"$file"
 }
 
 # Seconds taken by a command line, to the millisecond.
@@ -70,20 +74,24 @@ velmora_write() {
         >"$WORK/velmora.out"
 }
 cat_copy() { cat "$1" >"$2"; }
-ffmpeg_copy() { ffmpeg -v error -y -ss "$FFMPEG_SKIP" -i "$1" -c copy "$2"; }
+# ffmpeg leaves out about as much as Velmora cuts at the start.
+ffmpeg_copy() { ffmpeg -v error -y -ss 0.1 -i "$1" -c copy "$2"; }
 
 # Peak resident memory of one corrected write, in KiB, as the kernel counts it.
 peak_rss() {
-    /usr/bin/time -f %M -o "$WORK/rss.txt" "$VELMORA" /Source "$1" /Target "$WORK/rss_target.ac3" \
+    local ext=${1##*.}
+    /usr/bin/time -f %M -o "$WORK/rss.txt" "$VELMORA" /Source "$1" /Target "$WORK/rss_target.$ext" \
         /Startdelay "$START_DELAY" /Enddelay "$END_DELAY" /Hidden >/dev/null
     cat "$WORK/rss.txt"
-    rm -f "$WORK/rss_target.ac3" "$WORK/rss_target.txt" "$WORK/rss.txt"
+    rm -f "$WORK/rss_target.$ext" "$WORK/rss_target.txt" "$WORK/rss.txt"
 }
 
 run_size() {
-    local megabytes=$1
-    local src="$WORK/source_${megabytes}mb.ac3"
-    make_stream "$megabytes" "$src"
+    local kind=$1 megabytes=$2
+    local seed="$WORK/seed.$kind"
+    local src="$WORK/source_${megabytes}mb.$kind"
+    make_seed "$kind" "$seed"
+    make_stream "$seed" "$megabytes" "$src"
     local bytes
     bytes=$(stat -c %s "$src")
     # Warm the page cache so that every command reads the source from memory.
@@ -94,11 +102,11 @@ run_size() {
     # pays for another's dirty pages.
     for ((round = 1; round <= ROUNDS; round++)); do
         rm -f "$WORK"/dst.* && sync
-        velmora_times+=("$(time_of velmora_write "$src" "$WORK/dst.velmora.ac3")")
+        velmora_times+=("$(time_of velmora_write "$src" "$WORK/dst.velmora.$kind")")
         rm -f "$WORK"/dst.* && sync
-        cat_times+=("$(time_of cat_copy "$src" "$WORK/dst.cat.ac3")")
+        cat_times+=("$(time_of cat_copy "$src" "$WORK/dst.cat.$kind")")
         rm -f "$WORK"/dst.* && sync
-        ffmpeg_times+=("$(time_of ffmpeg_copy "$src" "$WORK/dst.ffmpeg.ac3")")
+        ffmpeg_times+=("$(time_of ffmpeg_copy "$src" "$WORK/dst.ffmpeg.$kind")")
     done
     rm -f "$WORK"/dst.*
 
@@ -109,7 +117,7 @@ run_size() {
     local rss
     rss=$(peak_rss "$src")
 
-    echo "source: $bytes bytes ($megabytes MB), $ROUNDS rounds, medians in seconds"
+    echo "$kind source: $bytes bytes ($megabytes MB), $ROUNDS rounds, medians in seconds"
     echo "  velmora ($START_DELAY/$END_DELAY): $v   [${velmora_times[*]}]"
     echo "  cat:                    $c   [${cat_times[*]}]"
     echo "  ffmpeg -c copy:         $f   [${ffmpeg_times[*]}]"
@@ -118,5 +126,6 @@ run_size() {
     echo "  velmora peak RSS: $(awk -v k="$rss" 'BEGIN { printf "%.1f", k / 1024 }') MiB ($rss KiB)   (target <= 16 MiB)"
 }
 
-run_size 6
-run_size "$SIZE_MB"
+run_size ac3 6
+run_size ac3 "$SIZE_MB"
+run_size mp3 "$MP3_SIZE_MB"

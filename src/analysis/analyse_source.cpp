@@ -2,6 +2,7 @@
 #include "analysis/analyse_source.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,9 @@
 #include "analysis/mpeg_audio_header.h"
 #include "analysis/report_text.h"
 #include "common/number_text.h"
+#include "formats/dts_substream.h"
+#include "formats/eac3_frame.h"
+#include "formats/frame_facts.h"
 #include "formats/mpeg_info_frame.h"
 #include "formats/mpeg_tags.h"
 
@@ -23,8 +27,10 @@ namespace velmora {
 namespace {
 
 constexpr const char* kReportHeading = "Source file information:\r\n\r\n";
-// Enough for an info frame and the header of the frame after it.
-constexpr std::size_t kFirstFramesBytes = 8192;
+// Enough for an info frame and the header of the frame after it, or for an E-AC-3 unit.
+constexpr std::size_t kFirstFramesBytes = 36864;
+// The longest DTS core frame and the header of an extension substream after it.
+constexpr std::size_t kFirstDtsUnitBytes = 16384 + 16;
 // ID3v2 tags may be repeated; more than this is no tag but damage.
 constexpr int kMaxLeadingTags = 8;
 
@@ -125,21 +131,101 @@ FrameSizes ConstantSize(std::int32_t frameLength) {
     return FrameSizes{static_cast<long double>(frameLength), frameLength, frameLength};
 }
 
+// "48", "44.1", "22.05": a sampling rate in kHz as the reports write it.
+std::string KilohertzText(std::int32_t rate) {
+    std::string text = std::to_string(rate / 1000);
+    if (rate % 1000 != 0) {
+        std::string fraction = std::to_string(rate % 1000);
+        fraction.insert(0, 3 - fraction.size(), '0');
+        text += "." + fraction.substr(0, fraction.find_last_not_of('0') + 1);
+    }
+    return text;
+}
+
+// "1.0", "2.0", "5.1": channels in front and behind, then the low-frequency channel.
+std::string ChannelText(int acmod, int lfeon) {
+    static constexpr std::array<const char*, 8> kLayouts = {
+        "1+1", "1.", "2.", "3.", "2/1.", "3/1.", "2/2.", "5."};
+    const std::string layout = kLayouts[static_cast<std::size_t>(acmod & 7)];
+    if (acmod == 0) {
+        return lfeon != 0 ? layout + ".1" : layout;
+    }
+    return layout + (lfeon != 0 ? "1" : "0");
+}
+
+// The report of a stream whose units are more than one AC-3 frame: E-AC-3, or AC-3 frames
+// extended by E-AC-3 frames. It keeps the AC-3 report's form.
+std::string Eac3Report(std::span<const std::uint8_t> unit, const FrameFacts& facts,
+                       std::int64_t fileLength, StreamInfo& info) {
+    const bool eac3 = IsEac3Bsid(AnyAc3Bsid(unit));
+    const Eac3Header first = DecodeEac3Header(unit);
+    int dependent = 0;
+    int independent = 0;
+    int acmod = first.acmod;
+    int lfeon = first.lfeon;
+    if (!eac3) {
+        const Ac3Bsi bsi = DecodeAc3Bsi(unit);
+        acmod = bsi.acmod;
+        lfeon = bsi.lfeon;
+    }
+    for (std::size_t at = static_cast<std::size_t>(eac3 ? Eac3FrameLength(first)
+                                                        : Ac3FrameLength(unit[4] >> 6, unit[4] & 0x3F));
+         at + kEac3HeaderBytes <= unit.size();) {
+        const Eac3Header next = DecodeEac3Header(unit.subspan(at));
+        (next.strmtyp == 1 ? dependent : independent) += 1;
+        at += static_cast<std::size_t>(Eac3FrameLength(next));
+    }
+    std::string format = std::string("Format: ") + (eac3 ? "E-AC-3" : "AC-3 with E-AC-3") + ", " +
+                         ChannelText(acmod, lfeon);
+    if (dependent > 0) {
+        format += ", " + std::to_string(dependent) + " dependent substream" + (dependent > 1 ? "s" : "");
+    }
+    if (independent > 0) {
+        format += ", " + std::to_string(independent + 1) + " independent substreams";
+    }
+    info.FrameLength = static_cast<std::int32_t>(facts.length);
+    SetTiming(info, facts.samplingRate, facts.samples);
+    const long double kbps = static_cast<long double>(facts.length) * 8.0L * facts.samplingRate /
+                             std::max(facts.samples, 1) / 1000.0L;
+    info.NominalBitRate = RoundToInt32(kbps);
+    std::string lines = format + "\r\n";
+    lines += "Sampling rate: " + KilohertzText(facts.samplingRate) + " kHz\r\n";
+    lines += "Data rate: " + std::to_string(info.NominalBitRate) + " kbps\r\n";
+    lines += Ac3FrameLengthLine(info.FrameLength);
+    if (info.FrameLength > 0) {
+        lines += LengthLines(fileLength, ConstantSize(info.FrameLength), info);
+    }
+    return lines + FrameRateSentence(info.FramesPerSecond) + "\r\n";
+}
+
 std::string AnalyseAc3(SourceReader& source, StreamInfo& info) {
-    const std::vector<std::uint8_t> bytes = source.Read(0, kAc3HeaderBytes);
+    const std::vector<std::uint8_t> bytes = source.Read(0, kFirstFramesBytes);
     const Ac3Header header = DecodeAc3Header(bytes);
     if (!Ac3SyncOk(header)) {
         return "No AC3 information, or header corrupt.";
     }
-    std::string lines = Ac3SamplingRateLine(header.fscod);
-    info.NominalBitRate = Ac3BitRate(header.frmsizecod);
+    info.AudioEnd = source.Length();
+    const int bsid = AnyAc3Bsid(bytes);
+    const FrameFacts facts = ReadFrameFacts(FileType::Ac3, bytes);
+    if (facts.syncOk && facts.length > 0 &&
+        (IsEac3Bsid(bsid) || facts.length != Ac3FrameLength(header.fscod, header.frmsizecod))) {
+        return Eac3Report(std::span(bytes).first(std::min<std::size_t>(
+                              bytes.size(), static_cast<std::size_t>(facts.length))),
+                          facts, source.Length(), info);
+    }
+    // bsid 9 and 10 are AC-3 at half and quarter the rates that fscod names.
+    const int rateShift = bsid == 9 || bsid == 10 ? bsid - 8 : 0;
+    std::string lines = rateShift == 0 ? Ac3SamplingRateLine(header.fscod)
+                                       : "Sampling rate: " +
+                                             KilohertzText(Ac3SamplingRate(header.fscod) >> rateShift) +
+                                             " kHz\r\n";
+    info.NominalBitRate = Ac3BitRate(header.frmsizecod) >> rateShift;
     lines += Ac3BitRateLine(info.NominalBitRate);
     info.FrameLength = Ac3FrameLength(header.fscod, header.frmsizecod);
     if (info.FrameLength > 0) {
-        SetTiming(info, Ac3SamplingRate(header.fscod), kAc3SamplesPerFrame);
+        SetTiming(info, Ac3SamplingRate(header.fscod) >> rateShift, kAc3SamplesPerFrame);
     }
     lines += Ac3FrameLengthLine(info.FrameLength);
-    info.AudioEnd = source.Length();
     if (info.FrameLength > 0) {
         // Both codes of a pair share a bit rate; at 44.1 kHz their sizes differ by a word.
         const std::int64_t even = Ac3FrameLength(header.fscod, header.frmsizecod & ~1);
@@ -155,15 +241,26 @@ std::string AnalyseAc3(SourceReader& source, StreamInfo& info) {
 }
 
 std::string AnalyseDts(SourceReader& source, StreamInfo& info) {
-    const std::vector<std::uint8_t> bytes = source.Read(0, kDtsHeaderBytes);
+    const std::vector<std::uint8_t> bytes = source.Read(0, kFirstDtsUnitBytes);
     const DtsHeader header = DecodeDtsHeader(bytes);
     if (!DtsSyncOk(header)) {
+        if (DtsSubstreamLength(bytes) > 0) {
+            info.Unusable =
+                "This DTS-HD stream has no core frames (lossless only); only its extension "
+                "substreams are there, and they cannot be corrected";
+        }
         return "No DTS information, or header corrupt.\r\n";
     }
     std::string lines = DtsSamplingRateLine(header.samplingFrequency);
     info.NominalBitRate = DtsBitRate(header.bitRate);
     lines += DtsBitRateLine(header.bitRate);
-    info.FrameLength = DtsFrameLength(header);
+    // In DTS-HD an extension substream follows every core frame; both are one unit.
+    const FrameFacts facts = ReadFrameFacts(FileType::Dts, bytes);
+    const std::int64_t extension = facts.length - DtsFrameLength(header);
+    if (extension > 0) {
+        lines += "DTS-HD extension: " + std::to_string(extension) + " bytes per frame\r\n";
+    }
+    info.FrameLength = static_cast<std::int32_t>(facts.length);
     SetTiming(info, DtsSamplingRate(header.samplingFrequency), DtsSamplesPerFrame(header));
     if (info.FrameLength == 0) {
         info.Unusable = "The sampling rate code of the DTS header has no rate";
@@ -237,8 +334,16 @@ SourceAnalysis AnalyseSource(const std::string& sourceName, FileType fileType) {
             report += CannotReadLine(source.Error());
             analysis.info.Unusable = "Source file cannot be read: " + source.Error();
         } else {
-            analysis.fifthByte = source.Read(0, 5)[4];
-            switch (fileType) {
+            const std::vector<std::uint8_t> start = source.Read(0, 8);
+            analysis.fifthByte = start[4];
+            if (std::string(start.begin(), start.end()) == "DTSHDHDR") {
+                // The chunked DTS-HD file format, not a raw stream: its chunks would have to be
+                // rewritten, which Velmora does not do.
+                analysis.info.Unusable =
+                    "This is a DTS-HD file in chunks (it starts with DTSHDHDR), not a raw DTS "
+                    "stream; it cannot be corrected";
+            }
+            switch (analysis.info.Unusable.empty() ? fileType : FileType::Unknown) {
                 case FileType::Dts:
                     report += AnalyseDts(source, analysis.info);
                     break;
@@ -247,6 +352,8 @@ SourceAnalysis AnalyseSource(const std::string& sourceName, FileType fileType) {
                     break;
                 case FileType::Ac3:
                     report += AnalyseAc3(source, analysis.info);
+                    break;
+                default:
                     break;
             }
             if (!analysis.info.Unusable.empty()) {

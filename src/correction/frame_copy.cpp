@@ -158,8 +158,7 @@ class FrameWalk {
             }
             const std::uint8_t* frame = buffer_.data() + begin_;
             observer_.SetProgressValue(walked_);
-            const FrameFacts facts = ReadFrameFacts(
-                fileType_, std::span(frame, std::min(available, kFrameFactsBytes)));
+            const FrameFacts facts = ReadFrameFacts(fileType_, std::span(frame, available));
             if (state.sourceFrames == 0) {
                 streamKey_ = facts.streamKey;
             }

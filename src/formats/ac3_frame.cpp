@@ -44,6 +44,26 @@ Ac3Header DecodeAc3Header(std::span<const std::uint8_t> bytes) {
     return header;
 }
 
+Ac3Bsi DecodeAc3Bsi(std::span<const std::uint8_t> frame) {
+    BitReader bits(frame);
+    bits.Skip(40);  // syncinfo
+    Ac3Bsi bsi;
+    bsi.bsid = static_cast<int>(bits.Read(5));
+    bsi.bsmod = static_cast<int>(bits.Read(3));
+    bsi.acmod = static_cast<int>(bits.Read(3));
+    if ((bsi.acmod & 1) != 0 && bsi.acmod != 1) {
+        bsi.cmixlev = static_cast<int>(bits.Read(2));
+    }
+    if ((bsi.acmod & 4) != 0) {
+        bsi.surmixlev = static_cast<int>(bits.Read(2));
+    }
+    if (bsi.acmod == 2) {
+        bsi.dsurmod = static_cast<int>(bits.Read(2));
+    }
+    bsi.lfeon = static_cast<int>(bits.Read(1));
+    return bsi;
+}
+
 bool Ac3SyncOk(const Ac3Header& header) {
     return header.syncWord == 0x0B77;
 }

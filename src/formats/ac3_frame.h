@@ -18,6 +18,20 @@ struct Ac3Header {
     int frmsizecod = 0;          // frame size code 0..63 (38..63 have no table row)
 };
 
+// The bit stream information fields that say what a frame holds (A/52 5.4.2).
+struct Ac3Bsi {
+    int bsid = 0;       // bsid, 8 for this syntax (6 the alternate one)
+    int bsmod = 0;      // bsmod, 0..7: service type
+    int acmod = 0;      // acmod, 0..7: channel layout
+    int cmixlev = 0;    // cmixlev, with three front channels
+    int surmixlev = 0;  // surmixlev, with surround channels
+    int dsurmod = 0;    // dsurmod, with 2/0
+    int lfeon = 0;      // lfeon: low-frequency effects channel
+};
+
+// Missing bytes (a short span) read as 0.
+[[nodiscard]] Ac3Bsi DecodeAc3Bsi(std::span<const std::uint8_t> frame);
+
 // Missing bytes (a short span) read as 0.
 [[nodiscard]] Ac3Header DecodeAc3Header(std::span<const std::uint8_t> bytes);
 

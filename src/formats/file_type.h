@@ -10,6 +10,9 @@ enum class FileType : std::int32_t {
     Ac3 = 0,
     MpegAudio = 1,
     Dts = 2,
+    // Not a type of any file name: what a content check stands for when it recognised no
+    // stream at all.
+    Unknown = -1,
 };
 
 }  // namespace velmora

@@ -1,22 +1,53 @@
 // One description per format: what a frame's own header says about that frame.
 #include "formats/frame_facts.h"
 
+#include <algorithm>
+
 #include "formats/ac3_frame.h"
 #include "formats/dts_frame.h"
+#include "formats/dts_substream.h"
+#include "formats/eac3_frame.h"
 #include "formats/mpeg_audio_frame.h"
 
 namespace velmora {
 
 namespace {
 
+// The AC-3 family: an AC-3 frame (bsid up to 10) or an independent E-AC-3 frame of
+// substream 0, followed by the E-AC-3 frames that extend it (dependent frames and further
+// independent substreams, as in 7.1 streams).
 FrameFacts Ac3Facts(std::span<const std::uint8_t> bytes) {
-    const Ac3Header header = DecodeAc3Header(bytes);
     FrameFacts facts;
-    facts.syncOk = Ac3SyncOk(header);
-    facts.length = Ac3FrameLength(header.fscod, header.frmsizecod);
-    facts.samples = kAc3SamplesPerFrame;
-    facts.samplingRate = Ac3SamplingRate(header.fscod);
-    facts.streamKey = static_cast<std::uint32_t>(header.fscod);
+    const int bsid = AnyAc3Bsid(bytes);
+    if (IsEac3Bsid(bsid)) {
+        const Eac3Header header = DecodeEac3Header(bytes);
+        facts.syncOk = header.syncWord == 0x0B77 && Eac3StartsUnit(header);
+        facts.length = Eac3FrameLength(header);
+        facts.samples = Eac3Blocks(header) * 256;
+        facts.samplingRate = Eac3SamplingRate(header);
+        facts.streamKey = static_cast<std::uint32_t>(0x100 | header.fscod << 2 | header.fscod2);
+    } else {
+        const Ac3Header header = DecodeAc3Header(bytes);
+        facts.syncOk = Ac3SyncOk(header) && bsid <= 10;
+        facts.length = Ac3FrameLength(header.fscod, header.frmsizecod);
+        facts.samples = kAc3SamplesPerFrame;
+        // bsid 9 and 10 carry half and quarter the sampling rate that fscod names.
+        facts.samplingRate = Ac3SamplingRate(header.fscod) >> std::max(bsid - 8, 0);
+        facts.streamKey = static_cast<std::uint32_t>(header.fscod | bsid << 4);
+    }
+    if (!facts.syncOk || facts.length <= 0) {
+        return facts;
+    }
+    auto at = static_cast<std::size_t>(facts.length);
+    while (at + kEac3HeaderBytes <= bytes.size()) {
+        const auto rest = bytes.subspan(at);
+        const Eac3Header next = DecodeEac3Header(rest);
+        if (next.syncWord != 0x0B77 || !IsEac3Bsid(next.bsid) || Eac3StartsUnit(next)) {
+            break;
+        }
+        at += static_cast<std::size_t>(Eac3FrameLength(next));
+    }
+    facts.length = static_cast<std::int64_t>(at);
     return facts;
 }
 
@@ -33,6 +64,7 @@ FrameFacts MpegAudioFacts(std::span<const std::uint8_t> bytes) {
     return facts;
 }
 
+// A DTS core frame and, in DTS-HD, the extension substreams that follow it.
 FrameFacts DtsFacts(std::span<const std::uint8_t> bytes) {
     const DtsHeader header = DecodeDtsHeader(bytes);
     FrameFacts facts;
@@ -41,6 +73,18 @@ FrameFacts DtsFacts(std::span<const std::uint8_t> bytes) {
     facts.samples = DtsSamplesPerFrame(header);
     facts.samplingRate = DtsSamplingRate(header.samplingFrequency);
     facts.streamKey = static_cast<std::uint32_t>(header.samplingFrequency);
+    if (!facts.syncOk) {
+        return facts;
+    }
+    auto at = static_cast<std::size_t>(facts.length);
+    while (at + kDtsSubstreamHeaderBytes <= bytes.size()) {
+        const std::int64_t substream = DtsSubstreamLength(bytes.subspan(at));
+        if (substream == 0) {
+            break;
+        }
+        at += static_cast<std::size_t>(substream);
+    }
+    facts.length = static_cast<std::int64_t>(at);
     return facts;
 }
 

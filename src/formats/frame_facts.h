@@ -9,13 +9,14 @@
 
 namespace velmora {
 
-// Enough bytes for the header of every format (DTS needs the most).
-inline constexpr std::size_t kFrameFactsBytes = 10;
-
+// What one correction unit's headers say: one frame, or for E-AC-3 and DTS-HD a frame with
+// the dependent frames or extension substreams that belong to it and are only cut, added
+// and counted with it.
 struct FrameFacts {
     // The format's sync test passed.
     bool syncOk = false;
-    // Bytes of this frame; 0 when the header gives no usable length.
+    // Bytes of this unit; 0 when the header gives no usable length. It may exceed the bytes
+    // given when the unit's last part lies beyond them.
     std::int64_t length = 0;
     // Samples per channel in this frame and samples per second; 0 where unknown.
     std::int32_t samples = 0;
@@ -25,7 +26,8 @@ struct FrameFacts {
     std::uint32_t streamKey = 0;
 };
 
-// Reads the frame that starts at bytes[0]. Missing bytes read as 0.
+// Reads the unit that starts at bytes[0]; `bytes` should hold everything available from
+// there, since a unit ends only where the next one starts. Missing bytes read as 0.
 [[nodiscard]] FrameFacts ReadFrameFacts(FileType fileType, std::span<const std::uint8_t> bytes);
 
 }  // namespace velmora

@@ -47,6 +47,7 @@ std::string_view TypeWord(FileType type) {
         case FileType::Dts:
             return "DTS";
         case FileType::Ac3:
+        case FileType::Unknown:
             break;
     }
     return "AC3";
@@ -59,6 +60,7 @@ std::string_view TargetExtension(FileType type) {
         case FileType::Dts:
             return ".dts";
         case FileType::Ac3:
+        case FileType::Unknown:
             break;
     }
     return ".ac3";

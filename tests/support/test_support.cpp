@@ -123,6 +123,9 @@ Bytes BuildFrames(const Bytes& header, std::int64_t frameLength, std::int64_t co
     return stream;
 }
 
-Bytes Ac3Header(std::uint8_t fifthByte) { return Bytes{0x0B, 0x77, 0x12, 0x34, fifthByte}; }
+// bsid 8, bsmod 0 after the syncinfo: the AC-3 syntax.
+Bytes Ac3Header(std::uint8_t fifthByte) {
+    return Bytes{0x0B, 0x77, 0x12, 0x34, fifthByte, 0x40};
+}
 
 }  // namespace velmora::test
