@@ -94,16 +94,15 @@ TEST(SilentMpegFrame, RunsOfFramesPlayAsExactSilenceInFfmpegAndMpg123) {
     // Layer II rows between them use all five allocation tables, which a CRC over the
     // allocations would expose if one were wrong.
     const Row rows[] = {
-        {"MP2 48 kHz 192k stereo (table a)", Params(3, 2, 10, 1, 192, 48000, 0, true), "mp2",
-         1152},
+        {"MP2 48 kHz 192k stereo (table a)", Params(3, 2, 10, 1, 192, 48000, 0, true), "mp2", 1152},
         {"MP2 48 kHz 64k mono (table a)", Params(3, 2, 4, 1, 64, 48000, 3, true), "mp2", 1152},
         {"MP2 44.1 kHz 192k stereo (table b)", Params(3, 2, 10, 0, 192, 44100, 0, true), "mp2",
          1152},
         {"MP2 44.1 kHz 48k mono (table c)", Params(3, 2, 2, 0, 48, 44100, 3, true), "mp2", 1152},
         {"MP2 32 kHz 64k joint stereo (table d)", Params(3, 2, 4, 2, 64, 32000, 1, true), "mp2",
          1152},
-        {"MP2 44.1 kHz 128k joint stereo, no CRC", Params(3, 2, 8, 0, 128, 44100, 1, false),
-         "mp2", 1152},
+        {"MP2 44.1 kHz 128k joint stereo, no CRC", Params(3, 2, 8, 0, 128, 44100, 1, false), "mp2",
+         1152},
         {"MP2 MPEG-2 24 kHz 64k stereo", Params(2, 2, 8, 1, 64, 24000, 0, true), "mp2", 1152},
         {"MP2 MPEG-2 22.05 kHz 32k mono", Params(2, 2, 4, 0, 32, 22050, 3, true), "mp2", 1152},
         {"MP3 44.1 kHz 128k joint stereo", Params(3, 1, 9, 0, 128, 44100, 1, true), "mp3", 1152},
@@ -111,8 +110,7 @@ TEST(SilentMpegFrame, RunsOfFramesPlayAsExactSilenceInFfmpegAndMpg123) {
         {"MP3 MPEG-2 24 kHz 64k stereo", Params(2, 1, 8, 1, 64, 24000, 0, true), "mp3", 576},
         {"MP3 MPEG-2 16 kHz 8k mono", Params(2, 1, 1, 2, 8, 16000, 3, true), "mp3", 576},
         {"MP3 MPEG 2.5 8 kHz 8k mono", Params(0, 1, 1, 2, 8, 8000, 3, true), "mp3", 576},
-        {"MP3 MPEG 2.5 11.025 kHz 32k stereo", Params(0, 1, 4, 0, 32, 11025, 0, true), "mp3",
-         576},
+        {"MP3 MPEG 2.5 11.025 kHz 32k stereo", Params(0, 1, 4, 0, 32, 11025, 0, true), "mp3", 576},
         {"Layer I 48 kHz 192k mono", Params(3, 3, 6, 1, 192, 48000, 3, true), "mp1", 384},
         {"Layer I 44.1 kHz 384k stereo", Params(3, 3, 12, 0, 384, 44100, 0, true), "mp1", 384},
     };
@@ -186,9 +184,9 @@ TEST(SilentMpegFrame, SilenceInFrontOfARealStreamLeavesItsAudioUntouched) {
     const std::string real = dir.File("real.mpa");
     const std::string spliced = dir.File("spliced.mpa");
     for (const Splice& splice : splices) {
-        const test::CommandResult encoded = test::RunCommand(
-            "ffmpeg -nostdin -v error -f lavfi -i sine=frequency=440:duration=1 " +
-            std::string(splice.encoder) + " -y " + test::ShellQuote(real));
+        const test::CommandResult encoded =
+            test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=440:duration=1 " +
+                             std::string(splice.encoder) + " -y " + test::ShellQuote(real));
         ASSERT_EQ(encoded.exitStatus, 0) << splice.what << ": " << encoded.err;
 
         Bytes stream = SilentRun(splice.params, kFrames);

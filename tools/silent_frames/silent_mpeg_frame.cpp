@@ -44,15 +44,15 @@ struct AllocationTable {
 constexpr AllocationTable kTableA = {
     27, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2}};
 // Table 3-B.2b: 44.1 and 32 kHz at 96 kbit/s per channel and up.
-constexpr AllocationTable kTableB = {30, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3,
-                                          3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2}};
+constexpr AllocationTable kTableB = {
+    30, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2}};
 // Table 3-B.2c: 48 and 44.1 kHz at 32 and 48 kbit/s per channel.
 constexpr AllocationTable kTableC = {8, {4, 4, 3, 3, 3, 3, 3, 3}};
 // Table 3-B.2d: 32 kHz at 32 and 48 kbit/s per channel.
 constexpr AllocationTable kTableD = {12, {4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}};
 // ISO/IEC 13818-3 Table B.1: the one table of the lower sampling rates (MPEG-2, 2.5).
-constexpr AllocationTable kTableLsf = {30, {4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2,
-                                            2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2}};
+constexpr AllocationTable kTableLsf = {
+    30, {4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2}};
 
 const AllocationTable& Layer2Table(const SilentMpegFrameParams& p, int channels) {
     if (p.versionId != kMpeg1) {
@@ -160,14 +160,14 @@ void WriteEmptySideInfo(BitWriter& out, const SilentMpegFrameParams& p, int chan
     }
     for (int gr = 0; gr < granules; ++gr) {
         for (int ch = 0; ch < channels; ++ch) {
-            out.Put(0, 12);              // part2_3_length
-            out.Put(0, 9);               // big_values
-            out.Put(0, 8);               // global_gain
-            out.Put(0, mpeg1 ? 4 : 9);   // scalefac_compress
-            out.Put(0, 1);               // window_switching_flag: a long block
-            out.Put(0, 3 * 5);           // table_select for the three regions
-            out.Put(0, 4);               // region0_count
-            out.Put(0, 3);               // region1_count
+            out.Put(0, 12);             // part2_3_length
+            out.Put(0, 9);              // big_values
+            out.Put(0, 8);              // global_gain
+            out.Put(0, mpeg1 ? 4 : 9);  // scalefac_compress
+            out.Put(0, 1);              // window_switching_flag: a long block
+            out.Put(0, 3 * 5);          // table_select for the three regions
+            out.Put(0, 4);              // region0_count
+            out.Put(0, 3);              // region1_count
             if (mpeg1) {
                 out.Put(0, 1);  // preflag
             }
@@ -179,8 +179,7 @@ void WriteEmptySideInfo(BitWriter& out, const SilentMpegFrameParams& p, int chan
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> BuildSilentMpegFrame(
-    const SilentMpegFrameParams& params) {
+std::optional<std::vector<std::uint8_t>> BuildSilentMpegFrame(const SilentMpegFrameParams& params) {
     if (!CodesValid(params) || params.frameBytes != ExpectedFrameBytes(params)) {
         return std::nullopt;
     }

@@ -24,8 +24,11 @@ struct SilentMpegFrameParams {
     int modeExtension = 0;  // mode_extension, 0..3
     bool copyright = false;
     bool original = false;
-    int emphasis = 0;         // emphasis, 0, 1 or 3 (2 is reserved)
-    bool protection = false;  // true: protection_bit 0 and a CRC-16 after the header
+    int emphasis = 0;  // emphasis, 0, 1 or 3 (2 is reserved)
+    // true: protection_bit 0 and a CRC-16 after the header, over the allocation bits the
+    // frame carries. For Layer I intensity stereo that is one allocation per subband above
+    // the bound; ffmpeg's CRC check counts two there and reports such frames as damaged.
+    bool protection = false;
     // Bytes in the frame, padding included: Layer I (12 * bit rate / rate + padding) * 4;
     // Layers II and III 144 * bit rate / rate + padding, 72 for Layer III below 32 kHz
     // (MPEG-2 and 2.5), the divisions truncated.

@@ -218,8 +218,9 @@ std::optional<SilentAc3Frame> BuildSilentAc3Frame(const SilentAc3FrameParams& pa
     frame.bytes = out.Bytes();
     SetAc3Crcs(frame.bytes);
     // crc1 is the only word of the frame that can turn out to be a sync word (byte 1 is
-    // 0x77 and byte 4 never 0x77). A decoder hunting for sync could stop there, so change
-    // the last auxiliary bit crc1 covers, which moves crc1, and try again.
+    // 0x77 and byte 4 never 0x77); about one parameter set in 60000 does it. A parser
+    // hunting for sync cuts the frame there (ffmpeg then drops it as corrupt), so change
+    // the last auxiliary bit crc1 covers, which moves crc1 to another value.
     if (frame.bytes[2] == 0x0B && frame.bytes[3] == 0x77) {
         frame.bytes[static_cast<std::size_t>(crc1End) - 1] ^= 0x01;
         SetAc3Crcs(frame.bytes);
