@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev
     qt6-base-dev libgl-dev fonts-dejavu-core
     libsimpleini-dev
-    ffmpeg
+    ffmpeg mpg123
     liba52-0.7.4-dev
     clang-14 libclang-rt-14-dev
     xvfb xauth

@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -216,20 +217,135 @@ TEST(SilentFramesDecoded, RaisingTheSnrOffsetMakesBothDecodersPlaySomething) {
     EXPECT_FALSE(AllZero(decoded.out));
 }
 
-TEST(SilentFramesDecoded, Liba52PlaysBuiltFramesOfEveryLayoutAsSilence) {
-    for (int acmod = 1; acmod <= 7; ++acmod) {
-        for (const bool lfeon : {false, true}) {
-            SilentAc3FrameParams params;
-            params.frmsizecod = 8;  // 64 kbit/s: small frames are enough for silence
-            params.acmod = acmod;
-            params.lfeon = lfeon;
-            const auto frame = BuildSilentAc3Frame(params);
-            ASSERT_TRUE(frame) << acmod << " " << lfeon;
-            const Liba52Run run = DecodeWithLiba52(Repeat(frame->bytes, 2), frame->bytes.size());
-            EXPECT_EQ(run.failure, std::nullopt) << "acmod " << acmod << " lfe " << lfeon;
-            EXPECT_EQ(run.blocks, 12) << "acmod " << acmod << " lfe " << lfeon;
-            EXPECT_TRUE(run.allZero) << "acmod " << acmod << " lfe " << lfeon;
+constexpr int kSampleRates[] = {48000, 44100, 32000};  // by fscod
+
+TEST(SilentFramesDecoded, Liba52PlaysBuiltFramesOfEveryRateAndLayoutAsSilence) {
+    // liba52 runs in the process, so every sample rate, frame size and layout is cheap to
+    // play, dual mono included.
+    for (int fscod = 0; fscod <= 2; ++fscod) {
+        for (int frmsizecod = 0; frmsizecod <= 37; ++frmsizecod) {
+            for (int acmod = 0; acmod <= 7; ++acmod) {
+                for (const bool lfeon : {false, true}) {
+                    SilentAc3FrameParams params;
+                    params.fscod = fscod;
+                    params.frmsizecod = frmsizecod;
+                    params.acmod = acmod;
+                    params.lfeon = lfeon;
+                    const std::string what = "fscod " + std::to_string(fscod) + " code " +
+                                             std::to_string(frmsizecod) + " acmod " +
+                                             std::to_string(acmod) + " lfe " +
+                                             std::to_string(lfeon);
+                    const auto frame = BuildSilentAc3Frame(params);
+                    ASSERT_TRUE(frame) << what;
+                    const Liba52Run run =
+                        DecodeWithLiba52(Repeat(frame->bytes, 2), frame->bytes.size());
+                    ASSERT_EQ(run.failure, std::nullopt) << what;
+                    EXPECT_EQ(run.blocks, 12) << what;
+                    EXPECT_TRUE(run.allZero) << what;
+                    EXPECT_EQ(run.sampleRate, kSampleRates[fscod]) << what;
+                    // liba52's channel codes are the acmod values.
+                    EXPECT_EQ(run.flags, acmod | (lfeon ? A52_LFE : 0)) << what;
+                }
+            }
         }
+    }
+}
+
+// Every decoded float is 0 (-0.0 included); a partial sample at the end is not.
+bool AllZeroFloats(const std::string& pcm) {
+    if (pcm.size() % sizeof(float) != 0) {
+        return false;
+    }
+    for (std::size_t at = 0; at < pcm.size(); at += sizeof(float)) {
+        float sample = 0;
+        std::memcpy(&sample, pcm.data() + at, sizeof sample);
+        if (sample != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(SilentFramesDecoded, FfmpegAndLiba52PlayFramesOfRealStreamParametersAsSilence) {
+    // Parameters as real streams carry them: the smallest frame of each rate with the most
+    // channels, both codes of a 44.1 kHz pair, dual mono, the mix levels and bsid values
+    // that change what the bit stream information holds.
+    struct Row {
+        int fscod, frmsizecod, acmod;
+        bool lfeon;
+        int bsid, bsmod, cmixlev, surmixlev, dsurmod, dialnorm;
+        int channels;        // decoded channels, LFE included
+        const char* layout;  // as ffprobe names it
+    };
+    const Row rows[] = {
+        // fscod code acmod lfe bsid bsmod cmix surmix dsur dialnorm
+        {0, 36, 7, true, 8, 0, 0, 0, 0, 31, 6, "5.1(side)"},  // 640 kbit/s 5.1
+        {1, 20, 2, false, 8, 0, 0, 0, 0, 31, 2, "stereo"},    // 417 words
+        {1, 21, 2, false, 8, 0, 0, 0, 1, 31, 2, "stereo"},    // 418 words
+        {2, 12, 3, false, 6, 0, 2, 0, 0, 31, 3, "3.0"},       // 32 kHz at 96 kbit/s
+        {0, 12, 1, false, 4, 2, 0, 0, 0, 31, 1, "mono"},
+        {0, 30, 2, false, 8, 1, 0, 0, 2, 31, 2, "stereo"},        // 2/0 at 448 kbit/s
+        {0, 20, 7, true, 6, 0, 1, 1, 0, 31, 6, "5.1(side)"},      // 3/2 + LFE at 192 kbit/s
+        {0, 0, 7, true, 8, 0, 0, 0, 0, 31, 6, "5.1(side)"},       // the smallest frames
+        {1, 0, 7, true, 8, 0, 0, 0, 0, 31, 6, "5.1(side)"},       // (32 kbit/s) at each
+        {2, 1, 7, true, 8, 0, 0, 0, 0, 31, 6, "5.1(side)"},       // rate
+        {1, 1, 0, true, 8, 0, 0, 0, 0, 31, 3, "2.1"},             // dual mono
+        {0, 8, 4, true, 0, 0, 0, 0, 0, 31, 4, "4 channels (FL+FR+LFE+BC)"},
+        {1, 13, 6, false, 5, 0, 0, 2, 0, 31, 4, "quad(side)"},
+        {2, 37, 5, true, 8, 0, 0, 0, 0, 31, 5, "4.1"},
+        {0, 20, 1, false, 8, 3, 0, 0, 0, 30, 1, "mono"},  // crc1 would be 0B 77 uncorrected
+    };
+    constexpr int kFrames = 3;
+    if (!test::HaveFfmpeg()) {
+        return;
+    }
+    test::ScratchDir dir;
+    for (const Row& row : rows) {
+        SilentAc3FrameParams p;
+        p.fscod = row.fscod;
+        p.frmsizecod = row.frmsizecod;
+        p.acmod = row.acmod;
+        p.lfeon = row.lfeon;
+        p.bsid = row.bsid;
+        p.bsmod = row.bsmod;
+        p.cmixlev = row.cmixlev;
+        p.surmixlev = row.surmixlev;
+        p.dsurmod = row.dsurmod;
+        p.dialnorm = row.dialnorm;
+        const std::string what = "fscod " + std::to_string(p.fscod) + " code " +
+                                 std::to_string(p.frmsizecod) + " acmod " +
+                                 std::to_string(p.acmod) + " lfe " + std::to_string(p.lfeon) +
+                                 " bsid " + std::to_string(p.bsid);
+        const auto frame = BuildSilentAc3Frame(p);
+        ASSERT_TRUE(frame) << what;
+        const Bytes stream = Repeat(frame->bytes, kFrames);
+        const std::string file = dir.File("row.ac3");
+        test::WriteFile(file, stream);
+
+        // 32-bit floats: a value too small to show in 16 bits still counts as sound.
+        const test::CommandResult decoded = test::RunCommand(
+            "ffmpeg -nostdin -v error -xerror -err_detect crccheck+explode -i " +
+            test::ShellQuote(file) + " -f f32le -");
+        EXPECT_EQ(decoded.exitStatus, 0) << what;
+        EXPECT_EQ(decoded.err, "") << what;
+        EXPECT_EQ(decoded.out.size(), kFrames * kSamplesPerFrame *
+                                          static_cast<std::size_t>(row.channels) * sizeof(float))
+            << what;
+        EXPECT_TRUE(AllZeroFloats(decoded.out)) << what;
+
+        const test::CommandResult probed = test::RunCommand(
+            "ffprobe -v error -show_entries stream=sample_rate,channels,channel_layout -of "
+            "compact " +
+            test::ShellQuote(file));
+        EXPECT_EQ(probed.out, "stream|sample_rate=" + std::to_string(kSampleRates[p.fscod]) +
+                                  "|channels=" + std::to_string(row.channels) +
+                                  "|channel_layout=" + row.layout + "\n")
+            << what;
+
+        const Liba52Run run = DecodeWithLiba52(stream, frame->bytes.size());
+        EXPECT_EQ(run.failure, std::nullopt) << what;
+        EXPECT_EQ(run.blocks, kFrames * 6) << what;
+        EXPECT_TRUE(run.allZero) << what;
     }
 }
 

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "correction/silent_frames.h"
 #include "silent_frame_set.h"
@@ -52,45 +54,73 @@ TEST(SilentSyncFrame, FieldsEndWhereTheirWidthsAddUpAndTheRestIsZero) {
     }
 }
 
-TEST(SilentSyncFrame, BuildsEveryChannelLayoutAtSeveralRates) {
-    // {fscod, frmsizecod, bytes}: the smallest 48 kHz frame, an odd 44.1 kHz size, 32 kHz.
-    struct Rate {
-        int fscod, frmsizecod;
-        std::size_t bytes;
-    };
-    const Rate rates[] = {{0, 0, 128}, {1, 1, 140}, {1, 2, 174}, {2, 37, 3840}};
-    for (const Rate& rate : rates) {
-        for (int acmod = 1; acmod <= 7; ++acmod) {
-            for (const bool lfeon : {false, true}) {
-                SilentAc3FrameParams params;
-                params.fscod = rate.fscod;
-                params.frmsizecod = rate.frmsizecod;
-                params.acmod = acmod;
-                params.lfeon = lfeon;
-                const std::string what = "fscod " + std::to_string(rate.fscod) + " code " +
-                                         std::to_string(rate.frmsizecod) + " acmod " +
-                                         std::to_string(acmod) + " lfe " + std::to_string(lfeon);
-                const auto frame = BuildSilentAc3Frame(params);
-                ASSERT_TRUE(frame) << what;
-                ASSERT_EQ(frame->bytes.size(), rate.bytes) << what;
+// Bytes of a frame by the rule of thumb for A/52 Table 5.18, kept apart from the builder's
+// table: 2 words per kbit/s at 48 kHz, 3 at 32 kHz, and kbit/s * 320 / 147 rounded down
+// at 44.1 kHz, one word more for the odd code of a pair.
+std::size_t FrameBytesByRule(int fscod, int frmsizecod) {
+    constexpr int kRates[] = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
+                              192, 224, 256, 320, 384, 448, 512, 576, 640};
+    const int kbps = kRates[frmsizecod / 2];
+    const int words =
+        fscod == 0 ? 2 * kbps : fscod == 2 ? 3 * kbps : kbps * 320 / 147 + (frmsizecod & 1);
+    return 2 * static_cast<std::size_t>(words);
+}
 
-                const auto bsi = test::ReadAc3Bsi(frame->bytes);
-                ASSERT_TRUE(bsi) << what;
-                EXPECT_EQ(bsi->bsi.fscod, rate.fscod) << what;
-                EXPECT_EQ(bsi->bsi.frmsizecod, rate.frmsizecod) << what;
-                EXPECT_EQ(bsi->bsi.acmod, acmod) << what;
-                EXPECT_EQ(bsi->bsi.lfeon, lfeon ? 1 : 0) << what;
-                EXPECT_EQ(bsi->endBit, frame->layout.bsiEnd) << what;
-
-                const test::Ac3BlockWalk walk = test::WalkSilentAc3Blocks(frame->bytes);
-                EXPECT_EQ(test::Join(walk.problems), "") << what;
-                EXPECT_EQ(walk.blocksEnd, frame->layout.blocksEnd) << what;
-
-                const std::size_t end = test::ReferenceCrc1End(frame->bytes.size());
-                const auto all = std::span<const std::uint8_t>(frame->bytes);
-                EXPECT_EQ(test::ReferenceAc3Crc(all.subspan(2, end - 2)), 0) << what;
-                EXPECT_EQ(test::ReferenceAc3Crc(all.subspan(end)), 0) << what;
+TEST(SilentSyncFrame, BuildsEveryRateAndChannelLayoutWithItsAudioUnderCrc1) {
+    // Every sample rate, every frame size code (so the smallest frames, where crc1 covers
+    // only 80 bytes, are in) and every layout the structural walk follows, plus one frame
+    // whose crc1 would have come out as 0B 77.
+    std::vector<SilentAc3FrameParams> all;
+    for (int fscod = 0; fscod <= 2; ++fscod) {
+        for (int frmsizecod = 0; frmsizecod <= 37; ++frmsizecod) {
+            for (int acmod = 1; acmod <= 7; ++acmod) {
+                for (const bool lfeon : {false, true}) {
+                    SilentAc3FrameParams params;
+                    params.fscod = fscod;
+                    params.frmsizecod = frmsizecod;
+                    params.acmod = acmod;
+                    params.lfeon = lfeon;
+                    all.push_back(params);
+                }
             }
+        }
+    }
+    SilentAc3FrameParams syncInCrc1;
+    syncInCrc1.frmsizecod = 20;
+    syncInCrc1.acmod = 1;
+    syncInCrc1.bsmod = 3;
+    syncInCrc1.dialnorm = 30;
+    all.push_back(syncInCrc1);
+
+    for (const SilentAc3FrameParams& params : all) {
+        const std::string what = "fscod " + std::to_string(params.fscod) + " code " +
+                                 std::to_string(params.frmsizecod) + " acmod " +
+                                 std::to_string(params.acmod) + " lfe " +
+                                 std::to_string(params.lfeon) + " bsmod " +
+                                 std::to_string(params.bsmod);
+        const auto frame = BuildSilentAc3Frame(params);
+        ASSERT_TRUE(frame) << what;
+        ASSERT_EQ(frame->bytes.size(), FrameBytesByRule(params.fscod, params.frmsizecod)) << what;
+
+        const auto bsi = test::ReadAc3Bsi(frame->bytes);
+        ASSERT_TRUE(bsi) << what;
+        EXPECT_EQ(bsi->bsi.fscod, params.fscod) << what;
+        EXPECT_EQ(bsi->bsi.frmsizecod, params.frmsizecod) << what;
+        EXPECT_EQ(bsi->bsi.acmod, params.acmod) << what;
+        EXPECT_EQ(bsi->bsi.lfeon, params.lfeon ? 1 : 0) << what;
+        EXPECT_EQ(bsi->endBit, frame->layout.bsiEnd) << what;
+
+        const test::Ac3BlockWalk walk = test::WalkSilentAc3Blocks(frame->bytes);
+        EXPECT_EQ(test::Join(walk.problems), "") << what;
+        EXPECT_EQ(walk.blocksEnd, frame->layout.blocksEnd) << what;
+
+        const std::size_t end = test::ReferenceCrc1End(frame->bytes.size());
+        EXPECT_LT(walk.blocksEnd, static_cast<std::int64_t>(8 * end)) << what;
+        const auto bytes = std::span<const std::uint8_t>(frame->bytes);
+        EXPECT_EQ(test::ReferenceAc3Crc(bytes.subspan(2, end - 2)), 0) << what;
+        EXPECT_EQ(test::ReferenceAc3Crc(bytes.subspan(end)), 0) << what;
+        for (std::size_t i = 1; i + 1 < bytes.size(); ++i) {
+            ASSERT_FALSE(bytes[i] == 0x0B && bytes[i + 1] == 0x77) << what << " sync word at " << i;
         }
     }
 }
@@ -104,9 +134,10 @@ TEST(SilentSyncFrame, RefusesParametersOutsideTheirFields) {
         {"fscod 3 (reserved)", [](auto& p) { p.fscod = 3; }},
         {"frmsizecod 38", [](auto& p) { p.frmsizecod = 38; }},
         {"frmsizecod -1", [](auto& p) { p.frmsizecod = -1; }},
-        {"acmod 0 (dual mono, not built)", [](auto& p) { p.acmod = 0; }},
+        {"acmod -1", [](auto& p) { p.acmod = -1; }},
         {"acmod 8", [](auto& p) { p.acmod = 8; }},
-        {"bsid 32", [](auto& p) { p.bsid = 32; }},
+        {"bsid 9 (half sample rate)", [](auto& p) { p.bsid = 9; }},
+        {"bsid -1", [](auto& p) { p.bsid = -1; }},
         {"bsmod 8", [](auto& p) { p.bsmod = 8; }},
         {"dsurmod 4 on 2/0", [](auto& p) { p.dsurmod = 4; }},
         {"cmixlev 4 on 3/2",

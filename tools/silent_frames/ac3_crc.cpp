@@ -65,6 +65,21 @@ std::uint16_t Ac3Crc(std::span<const std::uint8_t> bytes, std::uint16_t start) {
     return crc;
 }
 
+std::uint16_t Crc16Bits(std::span<const std::uint8_t> bytes, std::int64_t bitCount,
+                        std::uint16_t start) {
+    std::uint16_t crc = start;
+    const std::int64_t available = 8 * static_cast<std::int64_t>(bytes.size());
+    for (std::int64_t bit = 0; bit < bitCount && bit < available; ++bit) {
+        const bool in = ((bytes[static_cast<std::size_t>(bit / 8)] >> (7 - bit % 8)) & 1u) != 0;
+        const bool top = (crc & 0x8000u) != 0;
+        crc = static_cast<std::uint16_t>(crc << 1);
+        if (in != top) {
+            crc ^= kPoly;
+        }
+    }
+    return crc;
+}
+
 std::size_t Ac3Crc1End(std::size_t frameWords) {
     return 2 * ((frameWords >> 1) + (frameWords >> 3));
 }

@@ -12,6 +12,12 @@ namespace velmora {
 // data followed by its own CRC word ends at 0. "123456789" gives 0xFEE8.
 [[nodiscard]] std::uint16_t Ac3Crc(std::span<const std::uint8_t> bytes, std::uint16_t start = 0);
 
+// The same generator over the first `bitCount` bits of `bytes`, for ranges that end
+// inside a byte. MPEG audio protects its frames with this generator too, starting from
+// 0xFFFF. A count beyond the buffer stops at its end.
+[[nodiscard]] std::uint16_t Crc16Bits(std::span<const std::uint8_t> bytes, std::int64_t bitCount,
+                                      std::uint16_t start);
+
 // Byte offset where the part of a frame that crc1 protects ends, for a frame of
 // `frameWords` 16-bit words. Written with shifts on purpose: a plain floor(5 * words / 8)
 // differs for some 44.1 kHz sizes, and decoders use this form.

@@ -13,6 +13,10 @@ namespace {
 
 constexpr std::uint32_t kSyncWord = 0x0B77;
 constexpr int kBlocksPerFrame = 6;
+// bsid 0..8 share one syntax. 9 and 10 halve and quarter the sample rate, and higher
+// values are other bit stream types, so a frame for them would not be this frame.
+constexpr int kMaxBsid = 8;
+constexpr int kDualMono = 0;
 
 // Full-bandwidth channels per acmod (A/52 Table 5.8).
 constexpr std::array<int, 8> kFullBandwidthChannels = {2, 1, 2, 3, 3, 4, 4, 5};
@@ -75,21 +79,28 @@ void WriteBsi(BitWriter& out, const SilentAc3FrameParams& p) {
         out.Put(U(p.dsurmod), 2);
     }
     out.Put(U(p.lfeon), 1);
-    out.Put(U(p.dialnorm), 5);
-    out.Put(U(p.compr.has_value()), 1);
-    if (p.compr) {
-        out.Put(U(*p.compr), 8);
-    }
-    out.Put(0, 1);  // langcode: no language code
-    out.Put(U(p.audprod.has_value()), 1);
-    if (p.audprod) {
-        out.Put(U(p.audprod->mixlevel), 5);
-        out.Put(U(p.audprod->roomtyp), 2);
+    // Dual mono repeats the programme fields for its second channel; silence gives no
+    // reason for the two to differ.
+    const int programmes = p.acmod == kDualMono ? 2 : 1;
+    for (int programme = 0; programme < programmes; ++programme) {
+        out.Put(U(p.dialnorm), 5);
+        out.Put(U(p.compr.has_value()), 1);
+        if (p.compr) {
+            out.Put(U(*p.compr), 8);
+        }
+        out.Put(0, 1);  // langcode: no language code
+        out.Put(U(p.audprod.has_value()), 1);
+        if (p.audprod) {
+            out.Put(U(p.audprod->mixlevel), 5);
+            out.Put(U(p.audprod->roomtyp), 2);
+        }
     }
     out.Put(U(p.copyrightb), 1);
     out.Put(U(p.origbs), 1);
-    out.Put(0, 1);  // timecod1e
-    out.Put(0, 1);  // timecod2e
+    // timecod1e and timecod2e; bsid 6 reads these two bits as xbsi1e and xbsi2e, and 0
+    // means "absent" in both readings.
+    out.Put(0, 1);
+    out.Put(0, 1);
     out.Put(0, 1);  // addbsie: no additional bit stream information
 }
 
@@ -108,7 +119,10 @@ void WriteAudioBlock(BitWriter& out, const SilentAc3FrameParams& p, int block) {
     for (int ch = 0; ch < channels; ++ch) {
         out.Put(U(p.dithflag), 1);  // dithflag: zero-bit bins stay exactly 0 without it
     }
-    out.Put(0, 1);         // dynrnge: no dynamic range word, gain 1
+    out.Put(0, 1);  // dynrnge: no dynamic range word, gain 1
+    if (p.acmod == kDualMono) {
+        out.Put(0, 1);  // dynrng2e, the same for the second channel
+    }
     out.Put(U(first), 1);  // cplstre
     if (first) {
         out.Put(0, 1);  // cplinu: coupling off, so no coupling fields anywhere
@@ -168,7 +182,8 @@ void WriteAudioBlock(BitWriter& out, const SilentAc3FrameParams& p, int block) {
 
 std::optional<SilentAc3Frame> BuildSilentAc3Frame(const SilentAc3FrameParams& params) {
     const std::optional<int> words = Ac3FrameWords(params.fscod, params.frmsizecod);
-    if (!words || params.acmod < 1 || params.acmod > 7) {
+    if (!words || params.acmod < 0 || params.acmod > 7 || params.bsid < 0 ||
+        params.bsid > kMaxBsid) {
         return std::nullopt;
     }
     const std::int64_t frameBits = 16 * static_cast<std::int64_t>(*words);
@@ -187,8 +202,8 @@ std::optional<SilentAc3Frame> BuildSilentAc3Frame(const SilentAc3FrameParams& pa
     }
     frame.layout.blocksEnd = out.BitCount();
     // All audio must lie where crc1 protects it, so a decoder can trust it before the
-    // whole frame has arrived.
-    if (frame.layout.blocksEnd > 8 * crc1End) {
+    // whole frame has arrived, with at least one auxiliary bit left there (see below).
+    if (frame.layout.blocksEnd >= 8 * crc1End) {
         return std::nullopt;
     }
     // The rest is auxiliary data the decoder skips: zero auxbits, then auxdatae 0,
@@ -202,6 +217,14 @@ std::optional<SilentAc3Frame> BuildSilentAc3Frame(const SilentAc3FrameParams& pa
     }
     frame.bytes = out.Bytes();
     SetAc3Crcs(frame.bytes);
+    // crc1 is the only word of the frame that can turn out to be a sync word (byte 1 is
+    // 0x77 and byte 4 never 0x77); about one parameter set in 60000 does it. A parser
+    // hunting for sync cuts the frame there (ffmpeg then drops it as corrupt), so change
+    // the last auxiliary bit crc1 covers, which moves crc1 to another value.
+    if (frame.bytes[2] == 0x0B && frame.bytes[3] == 0x77) {
+        frame.bytes[static_cast<std::size_t>(crc1End) - 1] ^= 0x01;
+        SetAc3Crcs(frame.bytes);
+    }
     return frame;
 }
 

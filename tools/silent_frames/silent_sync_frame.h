@@ -18,13 +18,15 @@ struct Ac3ProductionInfo {
 struct SilentAc3FrameParams {
     int fscod = 0;             // fscod, 0..2: 48, 44.1, 32 kHz
     int frmsizecod = 0;        // frmsizecod, 0..37: bit rate and frame size (Table 5.18)
-    int bsid = 8;              // bsid, 0..31: 8 for this syntax
+    int bsid = 8;              // bsid, 0..8: all share this syntax (6 with timecodes off)
     int bsmod = 0;             // bsmod, 0..7: 0 complete main service
-    int acmod = 2;             // acmod, 1..7: channel layout (0, dual mono, is not supported)
+    int acmod = 2;             // acmod, 0..7: channel layout, 0 dual mono
     int cmixlev = 0;           // cmixlev, 0..3: written when there are three front channels
     int surmixlev = 0;         // surmixlev, 0..3: written when there are surround channels
     int dsurmod = 0;           // dsurmod, 0..3: written for 2/0 only
     bool lfeon = false;        // lfeon: low-frequency effects channel present
+    // For dual mono (acmod 0) the next three describe both channels: dialnorm2, compr2e
+    // and audprodi2e are written with the same values.
     int dialnorm = 31;         // dialnorm, 0..31: dialogue level -dialnorm dB (0 reads as 31)
     std::optional<int> compr;  // compre and compr, 0..255
     std::optional<Ac3ProductionInfo> audprod;  // audprodie and its fields
@@ -53,9 +55,11 @@ struct SilentAc3Frame {
     SilentAc3FrameLayout layout;
 };
 
-// The frame for `params`, or nothing when a parameter is out of range, the rate codes
-// have no frame size, or the audio blocks would not fit inside the part of the frame that
-// crc1 protects.
+// The frame for `params`, or nothing when a parameter is out of range or the rate codes
+// have no frame size. Every fscod 0..2, frmsizecod 0..37, acmod and lfeon builds: the
+// largest audio (3/2 + LFE with every optional field) ends at bit 594, and the smallest
+// frame (32 kbit/s at 48 kHz) protects 640 bits with crc1. A frame whose audio would not
+// fit there is refused rather than written unprotected.
 [[nodiscard]] std::optional<SilentAc3Frame> BuildSilentAc3Frame(const SilentAc3FrameParams& params);
 
 }  // namespace velmora

@@ -1,0 +1,224 @@
+// Builds an MPEG audio frame that decodes to digital silence.
+#include "silent_mpeg_frame.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+
+#include "ac3_crc.h"
+#include "bit_writer.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr std::uint32_t kSyncBits = 0x7FF;  // eleven ones; MPEG 2.5 needs the short form
+constexpr int kHeaderBits = 32;
+constexpr int kCrcBits = 16;
+constexpr std::uint16_t kCrcStart = 0xFFFF;
+
+// versionId and layerCode as the header codes them.
+constexpr int kMpeg25 = 0;
+constexpr int kMpeg2 = 2;
+constexpr int kMpeg1 = 3;
+constexpr int kLayer3 = 1;
+constexpr int kLayer2 = 2;
+constexpr int kLayer1 = 3;
+
+constexpr int kJointStereo = 1;
+constexpr int kSingleChannel = 3;
+constexpr int kReservedEmphasis = 2;
+
+constexpr int kSubbands = 32;
+
+// Layer II allocation: how many subbands carry an allocation and how many bits each one
+// takes (nbal). The rest of each table (the quantizer per allocation) does not matter here,
+// since every allocation is 0.
+struct AllocationTable {
+    int sblimit = 0;
+    std::array<std::uint8_t, 30> nbal{};
+};
+
+// ISO/IEC 11172-3 Table 3-B.2a: 48 kHz at 56 kbit/s per channel and up; 44.1 and 32 kHz
+// at 56 to 80 kbit/s per channel.
+constexpr AllocationTable kTableA = {
+    27, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2}};
+// Table 3-B.2b: 44.1 and 32 kHz at 96 kbit/s per channel and up.
+constexpr AllocationTable kTableB = {
+    30, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2}};
+// Table 3-B.2c: 48 and 44.1 kHz at 32 and 48 kbit/s per channel.
+constexpr AllocationTable kTableC = {8, {4, 4, 3, 3, 3, 3, 3, 3}};
+// Table 3-B.2d: 32 kHz at 32 and 48 kbit/s per channel.
+constexpr AllocationTable kTableD = {12, {4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}};
+// ISO/IEC 13818-3 Table B.1: the one table of the lower sampling rates (MPEG-2, 2.5).
+constexpr AllocationTable kTableLsf = {
+    30, {4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2}};
+
+const AllocationTable& Layer2Table(const SilentMpegFrameParams& p, int channels) {
+    if (p.versionId != kMpeg1) {
+        return kTableLsf;
+    }
+    const int perChannel = p.bitRateKbps / channels;
+    if (perChannel <= 48) {
+        return p.sampleRateHz == 32000 ? kTableD : kTableC;
+    }
+    if (perChannel <= 80 || p.sampleRateHz == 48000) {
+        return kTableA;
+    }
+    return kTableB;
+}
+
+std::uint32_t U(int value) {
+    return static_cast<std::uint32_t>(value);
+}
+std::uint32_t U(bool value) {
+    return value ? 1u : 0u;
+}
+
+bool InRange(int value, int low, int high) {
+    return value >= low && value <= high;
+}
+
+bool CodesValid(const SilentMpegFrameParams& p) {
+    return (p.versionId == kMpeg1 || p.versionId == kMpeg2 || p.versionId == kMpeg25) &&
+           InRange(p.layerCode, kLayer3, kLayer1) && InRange(p.bitrateIndex, 1, 14) &&
+           InRange(p.samplingIndex, 0, 2) && InRange(p.paddingBit, 0, 1) &&
+           InRange(p.channelMode, 0, 3) && InRange(p.modeExtension, 0, 3) &&
+           InRange(p.emphasis, 0, 3) && p.emphasis != kReservedEmphasis && p.bitRateKbps > 0 &&
+           p.sampleRateHz > 0;
+}
+
+// The size the rates give; 64-bit so that no bit rate can overflow.
+std::int64_t ExpectedFrameBytes(const SilentMpegFrameParams& p) {
+    const std::int64_t bitsPerSecond = 1000 * static_cast<std::int64_t>(p.bitRateKbps);
+    if (p.layerCode == kLayer1) {
+        return (12 * bitsPerSecond / p.sampleRateHz + p.paddingBit) * 4;
+    }
+    // Layer III below 32 kHz codes one granule of 576 samples, half of the other layers'
+    // 1152, in a frame half as long.
+    const int factor = p.layerCode == kLayer3 && p.versionId != kMpeg1 ? 72 : 144;
+    return factor * bitsPerSecond / p.sampleRateHz + p.paddingBit;
+}
+
+void WriteHeader(BitWriter& out, const SilentMpegFrameParams& p) {
+    out.Put(kSyncBits, 11);
+    out.Put(U(p.versionId), 2);
+    out.Put(U(p.layerCode), 2);
+    out.Put(U(!p.protection), 1);  // protection_bit: 0 means a CRC follows
+    out.Put(U(p.bitrateIndex), 4);
+    out.Put(U(p.samplingIndex), 2);
+    out.Put(U(p.paddingBit), 1);
+    out.Put(0, 1);  // private_bit
+    out.Put(U(p.channelMode), 2);
+    out.Put(U(p.modeExtension), 2);
+    out.Put(U(p.copyright), 1);
+    out.Put(U(p.original), 1);
+    out.Put(U(p.emphasis), 2);
+}
+
+// First subband whose allocation both channels share in intensity stereo; every subband
+// has one allocation per channel in the other modes.
+int Bound(const SilentMpegFrameParams& p, int sblimit) {
+    if (p.channelMode != kJointStereo) {
+        return sblimit;
+    }
+    return std::min(4 * (p.modeExtension + 1), sblimit);
+}
+
+// Layers I and II: an allocation of 0 for every subband and channel. With nothing
+// allocated there are no scale factor selections, scale factors or samples to follow.
+void WriteZeroAllocations(BitWriter& out, const SilentMpegFrameParams& p, int channels) {
+    const AllocationTable* table = nullptr;
+    int sblimit = kSubbands;
+    if (p.layerCode == kLayer2) {
+        table = &Layer2Table(p, channels);
+        sblimit = table->sblimit;
+    }
+    const int bound = Bound(p, sblimit);
+    for (int sb = 0; sb < sblimit; ++sb) {
+        const int width = table != nullptr ? table->nbal[static_cast<std::size_t>(sb)] : 4;
+        const int allocations = sb < bound ? channels : 1;
+        for (int ch = 0; ch < allocations; ++ch) {
+            out.Put(0, width);
+        }
+    }
+}
+
+// Layer III side information that codes nothing: part2_3_length 0 leaves no bits for
+// scale factors or Huffman data, so every line of every granule is 0 whatever the gain.
+// main_data_begin 0 makes the frame stand alone: it borrows no bytes from the frame
+// before, which may belong to another stream.
+void WriteEmptySideInfo(BitWriter& out, const SilentMpegFrameParams& p, int channels) {
+    const bool mpeg1 = p.versionId == kMpeg1;
+    const int granules = mpeg1 ? 2 : 1;
+    out.Put(0, mpeg1 ? 9 : 8);  // main_data_begin
+    if (mpeg1) {
+        out.Put(0, channels == 1 ? 5 : 3);  // private_bits
+        out.Put(0, 4 * channels);           // scfsi: four bands per channel
+    } else {
+        out.Put(0, channels == 1 ? 1 : 2);  // private_bits
+    }
+    for (int gr = 0; gr < granules; ++gr) {
+        for (int ch = 0; ch < channels; ++ch) {
+            out.Put(0, 12);             // part2_3_length
+            out.Put(0, 9);              // big_values
+            out.Put(0, 8);              // global_gain
+            out.Put(0, mpeg1 ? 4 : 9);  // scalefac_compress
+            out.Put(0, 1);              // window_switching_flag: a long block
+            out.Put(0, 3 * 5);          // table_select for the three regions
+            out.Put(0, 4);              // region0_count
+            out.Put(0, 3);              // region1_count
+            if (mpeg1) {
+                out.Put(0, 1);  // preflag
+            }
+            out.Put(0, 1);  // scalefac_scale
+            out.Put(0, 1);  // count1table_select
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> BuildSilentMpegFrame(const SilentMpegFrameParams& params) {
+    if (!CodesValid(params) || params.frameBytes != ExpectedFrameBytes(params)) {
+        return std::nullopt;
+    }
+    const int channels = params.channelMode == kSingleChannel ? 1 : 2;
+
+    BitWriter out;
+    WriteHeader(out, params);
+    if (params.protection) {
+        out.Put(0, kCrcBits);  // filled in below, once the protected bits are known
+    }
+    const std::int64_t protectedStart = out.BitCount();
+    if (params.layerCode == kLayer3) {
+        WriteEmptySideInfo(out, params, channels);
+    } else {
+        WriteZeroAllocations(out, params, channels);
+    }
+    const std::int64_t protectedBits = out.BitCount() - protectedStart;
+    // The rest is ancillary data (Layers I and II) or main data no granule claims
+    // (Layer III); decoders skip both.
+    const std::int64_t frameBits = 8 * static_cast<std::int64_t>(params.frameBytes);
+    if (out.BitCount() > frameBits) {
+        return std::nullopt;
+    }
+    out.PadTo(frameBits);
+    if (!out.Ok()) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> frame = out.Bytes();
+    if (params.protection) {
+        // The CRC covers the last 16 header bits, then the allocations (Layers I and II,
+        // which would include scale factor selections had any been sent) or the side
+        // information (Layer III); the CRC word itself is skipped.
+        const auto bytes = std::span<const std::uint8_t>(frame);
+        std::uint16_t crc = Crc16Bits(bytes.subspan(2), kHeaderBits - 16, kCrcStart);
+        crc = Crc16Bits(bytes.subspan((kHeaderBits + kCrcBits) / 8), protectedBits, crc);
+        frame[4] = static_cast<std::uint8_t>(crc >> 8);
+        frame[5] = static_cast<std::uint8_t>(crc & 0xFF);
+    }
+    return frame;
+}
+
+}  // namespace velmora
