@@ -29,6 +29,8 @@ namespace {
 constexpr const char* kReportHeading = "Source file information:\r\n\r\n";
 // Enough for an info frame and the header of the frame after it, or for an E-AC-3 unit.
 constexpr std::size_t kFirstFramesBytes = 36864;
+// What a silent frame is made to match.
+constexpr std::size_t kFirstFrameHeaderBytes = 16;
 // The longest DTS core frame and the header of an extension substream after it.
 constexpr std::size_t kFirstDtsUnitBytes = 16384 + 16;
 // ID3v2 tags may be repeated; more than this is no tag but damage.
@@ -358,6 +360,10 @@ SourceAnalysis AnalyseSource(const std::string& sourceName, FileType fileType) {
             }
             if (!analysis.info.Unusable.empty()) {
                 report += analysis.info.Unusable + ".\r\n";
+            }
+            if (analysis.info.FrameLength > 0) {
+                analysis.info.FirstFrameHeader = source.Read(
+                    analysis.info.AudioStart + analysis.info.InfoFrameLength, kFirstFrameHeaderBytes);
             }
         }
         analysis.report = std::move(report);

@@ -20,6 +20,11 @@ struct StreamInfo {
     std::vector<std::uint8_t> SilentFrame;
     // SilentFrame holds a silent frame that matches this source.
     bool SilentFrameLoaded = false;
+    // Where the stream's frames come in two sizes one slot apart (44.1 kHz AC-3, MPEG audio
+    // with padding): the longer silent frame, and the average frame length in bytes that
+    // the stream keeps by mixing them. Empty and 0 when every frame has one size.
+    std::vector<std::uint8_t> SilentFrameLong;
+    double SilentFrameAverage = 0.0;
 
     // Samples per second and samples per channel in one frame, from the first audio frame.
     std::int32_t SamplingRate = 0;
@@ -35,6 +40,8 @@ struct StreamInfo {
     std::int64_t EstimatedFrames = 0;
     // Why the stream cannot be corrected, for a message; empty when it can.
     std::string Unusable;
+    // The first bytes of the first audio frame: what a silent frame has to match.
+    std::vector<std::uint8_t> FirstFrameHeader;
 };
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 #include "correction/frame_copy.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -218,10 +219,8 @@ class FrameWalk {
             }
             observer_.ShowStatus("Adding " + std::to_string(plan_.addStartFrames) + " " +
                                  state.unitWord + "s.");
-            const bool written =
-                silent ? target_.WriteCopies(info_.SilentFrame.data(), info_.SilentFrame.size(),
-                                             plan_.addStartFrames)
-                       : target_.WriteCopies(frame, length, plan_.addStartFrames);
+            const bool written = silent ? WriteSilence(plan_.addStartFrames)
+                                        : target_.WriteCopies(frame, length, plan_.addStartFrames);
             if (!written) {
                 return false;
             }
@@ -242,6 +241,33 @@ class FrameWalk {
         }
         recent_.Add(target_.Bytes() + static_cast<std::int64_t>(begin_ - runBegin_));
         ++state.framesWritten;
+        return true;
+    }
+
+    // Silent frames; where the stream mixes two frame sizes, they are mixed the same way, so
+    // that the silence keeps the stream's byte rate.
+    bool WriteSilence(std::int64_t count) {
+        const std::vector<std::uint8_t>& shorter = info_.SilentFrame;
+        const std::vector<std::uint8_t>& longer = info_.SilentFrameLong;
+        if (longer.empty()) {
+            return target_.WriteCopies(shorter.data(), shorter.size(), count);
+        }
+        std::vector<std::uint8_t> block;
+        std::int64_t written = 0;
+        for (std::int64_t n = 1; n <= count; ++n) {
+            const auto due = static_cast<std::int64_t>(
+                std::llround(static_cast<double>(n) * info_.SilentFrameAverage));
+            const bool useLonger = written + static_cast<std::int64_t>(shorter.size()) < due;
+            const std::vector<std::uint8_t>& frame = useLonger ? longer : shorter;
+            block.insert(block.end(), frame.begin(), frame.end());
+            written += static_cast<std::int64_t>(frame.size());
+            if (block.size() >= kBlockBytes || n == count) {
+                if (!target_.Write(block.data(), block.size())) {
+                    return false;
+                }
+                block.clear();
+            }
+        }
         return true;
     }
 

@@ -1,34 +1,138 @@
-// Picks the stored silent frame that matches the source's first AC-3 frame.
+// Silent frames that match the source's first frame.
 #include "correction/silent_frames.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <optional>
+#include <vector>
+
+#include "formats/ac3_frame.h"
+#include "formats/mpeg_audio_frame.h"
+#include "silent_mpeg_frame.h"
+#include "silent_sync_frame.h"
 
 namespace velmora {
 
 namespace {
 
-// A run of bytes inside SilentFrameTemplates.
+using Frame = std::vector<std::uint8_t>;
+
+// A run of bytes inside SilentFrameTemplates, and the layout it was made for.
 struct TemplateSpan {
     std::size_t offset = 0;
     std::size_t size = 0;
+    int acmod = 0;
+    int lfeon = 0;
 };
 
-// Only the three 48 kHz codes the templates were made for, compared as whole bytes. The
-// odd codes beside them (0x15, 0x1D, 0x1F) have the same size at 48 kHz but are not what
-// the frames themselves say, so they get nothing.
-std::optional<TemplateSpan> TemplateFor(std::uint8_t fifthByte) {
+// The three stored frames, chosen by the whole fifth byte and only for the layout they
+// carry: a stereo stream must not turn 5.1 for the length of the silence, nor the reverse.
+std::optional<TemplateSpan> TemplateFor(std::uint8_t fifthByte, const Ac3Bsi& bsi) {
+    std::optional<TemplateSpan> chosen;
     switch (fifthByte) {
         case 0x14:
-            return TemplateSpan{0, 768};  // A: 192 kbit/s, 2/0
+            chosen = TemplateSpan{0, 768, 2, 0};  // A: 192 kbit/s, 2/0
+            break;
         case 0x1C:
-            return TemplateSpan{768, 1536};  // B: 384 kbit/s, 3/2 + LFE
+            chosen = TemplateSpan{768, 1536, 7, 1};  // B: 384 kbit/s, 3/2 + LFE
+            break;
         case 0x1E:
-            return TemplateSpan{2304, 1792};  // C: 448 kbit/s, 3/2 + LFE
+            chosen = TemplateSpan{2304, 1792, 7, 1};  // C: 448 kbit/s, 3/2 + LFE
+            break;
         default:
             return std::nullopt;
     }
+    if (bsi.acmod != chosen->acmod || bsi.lfeon != chosen->lfeon) {
+        return std::nullopt;
+    }
+    return chosen;
+}
+
+std::optional<Frame> BuildAc3(int fscod, int frmsizecod, const Ac3Bsi& bsi) {
+    SilentAc3FrameParams params;
+    params.fscod = fscod;
+    params.frmsizecod = frmsizecod;
+    params.bsid = bsi.bsid;
+    params.bsmod = bsi.bsmod;
+    params.acmod = bsi.acmod;
+    params.cmixlev = bsi.cmixlev;
+    params.surmixlev = bsi.surmixlev;
+    params.dsurmod = bsi.dsurmod;
+    params.lfeon = bsi.lfeon != 0;
+    params.dialnorm = bsi.dialnorm;
+    const std::optional<SilentAc3Frame> frame = BuildSilentAc3Frame(params);
+    if (!frame) {
+        return std::nullopt;
+    }
+    return frame->bytes;
+}
+
+// AC-3: the stored template where it fits, else frames built like it. At 44.1 kHz the two
+// codes of a pair differ by one word, and streams mix them to keep their bit rate.
+bool LoadAc3(StreamInfo& info, std::uint8_t fifthByte) {
+    const Ac3Header header = DecodeAc3Header(info.FirstFrameHeader);
+    const Ac3Bsi bsi = DecodeAc3Bsi(info.FirstFrameHeader);
+    if (const std::optional<TemplateSpan> stored = TemplateFor(fifthByte, bsi)) {
+        const auto first = SilentFrameTemplates.begin() + static_cast<std::ptrdiff_t>(stored->offset);
+        info.SilentFrame.assign(first, first + static_cast<std::ptrdiff_t>(stored->size));
+        return true;
+    }
+    const int even = header.frmsizecod & ~1;
+    const int odd = header.frmsizecod | 1;
+    const bool pair = Ac3FrameLength(header.fscod, even) != Ac3FrameLength(header.fscod, odd);
+    // Where both codes give one size, the stream's own code; else both sizes.
+    const std::optional<Frame> shortFrame =
+        BuildAc3(header.fscod, pair ? even : header.frmsizecod, bsi);
+    const std::optional<Frame> longFrame = pair ? BuildAc3(header.fscod, odd, bsi) : shortFrame;
+    if (!shortFrame || !longFrame) {
+        return false;  // a syntax the builder does not write (bsid 9 and above)
+    }
+    info.SilentFrame = *shortFrame;
+    if (pair) {
+        info.SilentFrameLong = *longFrame;
+        info.SilentFrameAverage = static_cast<double>(Ac3BitRate(header.frmsizecod)) * 1000.0 /
+                                  8.0 * kAc3SamplesPerFrame / Ac3SamplingRate(header.fscod);
+    }
+    return true;
+}
+
+// MPEG audio: the first audio frame's version, layer, rate and channel mode, at its bit rate
+// (also in a VBR stream); frames with and without the padding slot keep the byte rate.
+bool LoadMpegAudio(StreamInfo& info) {
+    const MpegAudioHeader header = DecodeMpegAudioHeader(info.FirstFrameHeader);
+    SilentMpegFrameParams params;
+    params.versionId = header.versionId;
+    params.layerCode = header.layerCode;
+    params.bitrateIndex = header.bitrateIndex;
+    params.samplingIndex = header.samplingIndex;
+    params.bitRateKbps = header.bitrate / 1000;
+    params.sampleRateHz = header.samplingRate;
+    params.channelMode = header.channelMode;
+    params.copyright = header.copyrightBit != 0;
+    params.original = header.originalBit != 0;
+    params.emphasis = header.emphasis == 2 ? 0 : header.emphasis;
+    params.protection = header.protectionBit == 0;
+    MpegAudioHeader unpadded = header;
+    unpadded.paddingBit = 0;
+    params.frameBytes = MpegAudioFrameLength(unpadded);
+    const std::optional<Frame> shortFrame = BuildSilentMpegFrame(params);
+    MpegAudioHeader padded = header;
+    padded.paddingBit = 1;
+    params.paddingBit = 1;
+    params.frameBytes = MpegAudioFrameLength(padded);
+    const std::optional<Frame> longFrame = BuildSilentMpegFrame(params);
+    if (!shortFrame || !longFrame) {
+        return false;
+    }
+    info.SilentFrame = *shortFrame;
+    // The stream's bytes per frame before they are made whole slots.
+    const double exact = static_cast<double>(MpegAudioSamplesPerFrame(header)) / 8.0 *
+                         header.bitrate / header.samplingRate;
+    if (exact > static_cast<double>(shortFrame->size())) {
+        info.SilentFrameLong = *longFrame;
+        info.SilentFrameAverage = exact;
+    }
+    return true;
 }
 
 }  // namespace
@@ -36,28 +140,35 @@ std::optional<TemplateSpan> TemplateFor(std::uint8_t fifthByte) {
 void LoadSilentFrame(StreamInfo& info, FileType fileType, std::uint8_t fifthByte,
                      int addSilentValue) {
     info.SilentFrameLoaded = false;
-    // A greyed check box (2) counts as unchecked.
-    if (addSilentValue != 1 || fileType != FileType::Ac3) {
+    info.SilentFrameLong.clear();
+    info.SilentFrameAverage = 0.0;
+    // A greyed check box (2) counts as unchecked; without a usable first frame there is
+    // nothing to match.
+    if (addSilentValue != 1 || info.FrameLength <= 0 || info.FirstFrameHeader.empty()) {
         return;
     }
-    const std::optional<TemplateSpan> chosen = TemplateFor(fifthByte);
-    if (!chosen) {
-        return;
+    bool loaded = false;
+    switch (fileType) {
+        case FileType::Ac3: {
+            // One frame per unit only: E-AC-3 and extended AC-3 get no silence of this kind.
+            const Ac3Header header = DecodeAc3Header(info.FirstFrameHeader);
+            loaded = info.FrameLength == Ac3FrameLength(header.fscod, header.frmsizecod) &&
+                     LoadAc3(info, fifthByte);
+            break;
+        }
+        case FileType::MpegAudio:
+            loaded = LoadMpegAudio(info);
+            break;
+        case FileType::Dts:
+        case FileType::Unknown:
+            break;  // building a silent DTS frame would take a DTS encoder
     }
-    info.SilentFrameLoaded = true;
-    // FrameLength equals the template's size whenever the header was read properly; it is
-    // 0 when the sync word was wrong, and then nothing is copied although the flag is set
-    // (Write stays disabled with no frame length). Never copy past the template; and should
-    // the buffer be shorter than the copy, grow it, since the writer takes FrameLength bytes
-    // from it.
-    const std::size_t wanted =
-        info.FrameLength > 0 ? static_cast<std::size_t>(info.FrameLength) : 0;
-    const std::size_t count = std::min(wanted, chosen->size);
-    if (info.SilentFrame.size() < count) {
-        info.SilentFrame.resize(count);
+    if (!loaded) {
+        info.SilentFrame.assign(static_cast<std::size_t>(info.FrameLength), 0);
+        info.SilentFrameLong.clear();
+        info.SilentFrameAverage = 0.0;
     }
-    const auto first = SilentFrameTemplates.begin() + static_cast<std::ptrdiff_t>(chosen->offset);
-    std::copy(first, first + static_cast<std::ptrdiff_t>(count), info.SilentFrame.begin());
+    info.SilentFrameLoaded = loaded;
 }
 
 }  // namespace velmora

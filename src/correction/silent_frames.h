@@ -1,21 +1,24 @@
-// Stored silent AC-3 frames for padding the start of a stream with true silence.
+// Silent frames for padding the start of a stream with true silence: three stored AC-3
+// frames, and frames built to match any other AC-3 or MPEG audio stream.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-#include "formats/file_type.h"
 #include "analysis/stream_info.h"
+#include "formats/file_type.h"
 
 namespace velmora {
 
-// Three complete 48 kHz AC-3 sync frames, back to back: A (192 kbit/s) at 0-767,
-// B (384 kbit/s) at 768-2303, C (448 kbit/s) at 2304-4095. Made at build time by
-// tools/silent_frames from its parameters.
+// Three complete 48 kHz AC-3 sync frames, back to back: A (192 kbit/s, 2/0) at 0-767,
+// B (384 kbit/s, 3/2 + LFE) at 768-2303, C (448 kbit/s, 3/2 + LFE) at 2304-4095. Made at
+// build time by tools/silent_frames from its parameters.
 extern const std::array<std::uint8_t, 4096> SilentFrameTemplates;
 
-// Fills info.SilentFrame with the template whose fifth byte matches, when the check box
-// value is 1 and the source is AC-3; always clears SilentFrameLoaded first.
+// When the check box value is 1, fills info.SilentFrame with a silent frame that matches the
+// source's first frame (info.FirstFrameHeader): a stored template for the streams they were
+// made for, else one built for the stream's own rate, size and layout. DTS gets none.
+// Always clears SilentFrameLoaded (and the longer frame of a pair) first.
 void LoadSilentFrame(StreamInfo& info, FileType fileType, std::uint8_t fifthByte,
                      int addSilentValue);
 

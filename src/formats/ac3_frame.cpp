@@ -61,6 +61,7 @@ Ac3Bsi DecodeAc3Bsi(std::span<const std::uint8_t> frame) {
         bsi.dsurmod = static_cast<int>(bits.Read(2));
     }
     bsi.lfeon = static_cast<int>(bits.Read(1));
+    bsi.dialnorm = static_cast<int>(bits.Read(5));
     return bsi;
 }
 

@@ -27,6 +27,7 @@ struct Ac3Bsi {
     int surmixlev = 0;  // surmixlev, with surround channels
     int dsurmod = 0;    // dsurmod, with 2/0
     int lfeon = 0;      // lfeon: low-frequency effects channel
+    int dialnorm = 0;   // dialnorm, 0..31: dialogue level
 };
 
 // Missing bytes (a short span) read as 0.

@@ -1,6 +1,9 @@
 // Tests for choosing and copying the stored silent AC-3 frame.
 #include "correction/silent_frames.h"
 
+#include "formats/ac3_frame.h"
+#include "silent_sync_frame.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,12 +31,23 @@ Bytes TemplateBytes(Slice slice) {
     return Bytes(first, first + static_cast<std::ptrdiff_t>(slice.size));
 }
 
-// StreamInfo as the analysis leaves it just before LoadSilentFrame: a fresh zeroed buffer
-// of FrameLength bytes, and a flag still set from an earlier analysis so that clearing
-// it is checked too.
-StreamInfo AnalysedInfo(std::int32_t frameLength) {
+// The first bytes of an AC-3 frame with this fifth byte and layout, as a stream has them.
+Bytes Ac3Start(std::uint8_t fifthByte, int acmod, bool lfeon) {
+    SilentAc3FrameParams params;
+    params.fscod = fifthByte >> 6;
+    params.frmsizecod = fifthByte & 0x3F;
+    params.acmod = acmod;
+    params.lfeon = lfeon;
+    const std::optional<SilentAc3Frame> frame = BuildSilentAc3Frame(params);
+    return frame ? Bytes(frame->bytes.begin(), frame->bytes.begin() + 16) : Bytes();
+}
+
+// StreamInfo as the analysis leaves it just before LoadSilentFrame, with a flag still set
+// from an earlier analysis so that clearing it is checked too.
+StreamInfo AnalysedInfo(const Bytes& firstFrame, std::int32_t frameLength) {
     StreamInfo info;
     info.FrameLength = frameLength;
+    info.FirstFrameHeader = firstFrame;
     info.SilentFrame.assign(static_cast<std::size_t>(std::max(frameLength, 0)), 0);
     info.SilentFrameLoaded = true;
     return info;
@@ -54,71 +68,65 @@ TEST(SilentFrameTemplates, HoldThreeWholeFramesBackToBack) {
     EXPECT_EQ(next, SilentFrameTemplates.size());
 }
 
-TEST(LoadSilentFrame, ChoosesByWholeFifthByteCheckBoxAndFileType) {
+TEST(LoadSilentFrame, StoredWhereTheLayoutFitsBuiltElsewhere) {
     struct Row {
         const char* what;
         FileType fileType;
-        std::uint8_t fifthByte;
+        Bytes firstFrame;
         int checkBox;  // 0 unchecked, 1 checked, 2 greyed
         std::int32_t frameLength;
-        bool loaded;
-        std::optional<Slice> copied;  // template expected at the start of SilentFrame
+        std::optional<Slice> stored;  // the template expected, else a built frame
+        std::size_t builtBytes;       // 0: no silent frame at all
+        std::size_t longerBytes;      // the second size of a pair, 0 when there is none
     };
     const Row rows[] = {
-        {"A: 48 kHz 192 kbit/s", FileType::Ac3, 0x14, 1, 768, true, kA},
-        {"B: 48 kHz 384 kbit/s", FileType::Ac3, 0x1C, 1, 1536, true, kB},
-        {"C: 48 kHz 448 kbit/s", FileType::Ac3, 0x1E, 1, 1792, true, kC},
-        // Also the box cleared after choosing the source: Write analyses again and the
-        // flag left from the first analysis goes.
-        {"C unchecked", FileType::Ac3, 0x1E, 0, 1792, false, std::nullopt},
-        {"C greyed", FileType::Ac3, 0x1E, 2, 1792, false, std::nullopt},
-        {"C with an unknown box value", FileType::Ac3, 0x1E, -1, 1792, false, std::nullopt},
-        {"odd neighbour of A (0x15)", FileType::Ac3, 0x15, 1, 768, false, std::nullopt},
-        {"odd neighbour of B (0x1D)", FileType::Ac3, 0x1D, 1, 1536, false, std::nullopt},
-        {"odd neighbour of C (0x1F)", FileType::Ac3, 0x1F, 1, 1792, false, std::nullopt},
-        {"other 48 kHz rate (0x1A)", FileType::Ac3, 0x1A, 1, 1280, false, std::nullopt},
-        {"44.1 kHz code 20", FileType::Ac3, 0x54, 1, 834, false, std::nullopt},
-        {"44.1 kHz code 30", FileType::Ac3, 0x5E, 1, 1950, false, std::nullopt},
-        {"32 kHz code 28", FileType::Ac3, 0x9C, 1, 2304, false, std::nullopt},
-        {"reserved rate with C's size code", FileType::Ac3, 0xDE, 1, 0, false, std::nullopt},
-        {"DTS whose fifth byte is 0x1E", FileType::Dts, 0x1E, 1, 1792, false, std::nullopt},
-        {"MPEG audio whose fifth byte is 0x14", FileType::MpegAudio, 0x14, 1, 768, false,
-         std::nullopt},
-        // Not AC-3 at all but named so: the sync word failed, so FrameLength is 0; the
-        // flag is set and nothing is copied (Write stays disabled without a length).
-        {"non-AC-3 data with 0x14", FileType::Ac3, 0x14, 1, 0, true, std::nullopt},
+        {"A: 48 kHz 192 kbit/s 2/0", FileType::Ac3, Ac3Start(0x14, 2, false), 1, 768, kA, 0, 0},
+        {"B: 48 kHz 384 kbit/s 5.1", FileType::Ac3, Ac3Start(0x1C, 7, true), 1, 1536, kB, 0, 0},
+        {"C: 48 kHz 448 kbit/s 5.1", FileType::Ac3, Ac3Start(0x1E, 7, true), 1, 1792, kC, 0, 0},
+        {"C unchecked", FileType::Ac3, Ac3Start(0x1E, 7, true), 0, 1792, {}, 0, 0},
+        {"C greyed", FileType::Ac3, Ac3Start(0x1E, 7, true), 2, 1792, {}, 0, 0},
+        {"C with an unknown box value", FileType::Ac3, Ac3Start(0x1E, 7, true), -1, 1792, {}, 0, 0},
+        // The templates' rates in another layout get frames in their own layout.
+        {"5.1 at 192 kbit/s", FileType::Ac3, Ac3Start(0x14, 7, true), 1, 768, {}, 768, 0},
+        {"stereo at 448 kbit/s", FileType::Ac3, Ac3Start(0x1E, 2, false), 1, 1792, {}, 1792, 0},
+        {"odd neighbour of A", FileType::Ac3, Ac3Start(0x15, 2, false), 1, 768, {}, 768, 0},
+        {"640 kbit/s 5.1", FileType::Ac3, Ac3Start(0x25, 7, true), 1, 2560, {}, 2560, 0},
+        {"44.1 kHz code 20 mono", FileType::Ac3, Ac3Start(0x54, 1, false), 1, 834, {}, 834, 836},
+        {"32 kHz code 28", FileType::Ac3, Ac3Start(0x9C, 2, false), 1, 2304, {}, 2304, 0},
+        {"MP2 48 kHz 192 kbit/s", FileType::MpegAudio, {0xFF, 0xFD, 0xA4, 0x00}, 1, 576, {}, 576, 0},
+        {"MP3 44.1 kHz 128 kbit/s", FileType::MpegAudio, {0xFF, 0xFB, 0x92, 0x64}, 1, 418, {}, 417,
+         418},
+        {"DTS", FileType::Dts, {0x7F, 0xFE, 0x80, 0x01, 0x1E}, 1, 1792, {}, 0, 0},
+        // Not a stream at all: without a frame length there is nothing to match.
+        {"no frame length", FileType::Ac3, Ac3Start(0x14, 2, false), 1, 0, {}, 0, 0},
     };
     for (const Row& row : rows) {
-        StreamInfo info = AnalysedInfo(row.frameLength);
-        LoadSilentFrame(info, row.fileType, row.fifthByte, row.checkBox);
-        EXPECT_EQ(info.SilentFrameLoaded, row.loaded) << row.what;
-        ASSERT_EQ(info.SilentFrame.size(), static_cast<std::size_t>(row.frameLength)) << row.what;
-        const Bytes expected =
-            row.copied ? TemplateBytes(*row.copied) : Bytes(info.SilentFrame.size(), 0);
-        EXPECT_EQ(info.SilentFrame, expected) << row.what;
+        StreamInfo info = AnalysedInfo(row.firstFrame, row.frameLength);
+        LoadSilentFrame(info, row.fileType, row.firstFrame.size() > 4 ? row.firstFrame[4] : 0,
+                        row.checkBox);
+        EXPECT_EQ(info.SilentFrameLoaded, row.stored || row.builtBytes > 0) << row.what;
+        if (row.stored) {
+            EXPECT_EQ(info.SilentFrame, TemplateBytes(*row.stored)) << row.what;
+        } else if (row.builtBytes > 0) {
+            ASSERT_EQ(info.SilentFrame.size(), row.builtBytes) << row.what;
+            EXPECT_EQ(info.SilentFrameLong.size(), row.longerBytes) << row.what;
+            // The same header fields as the stream's own first frame.
+            EXPECT_TRUE(std::equal(row.firstFrame.begin(), row.firstFrame.begin() + 2,
+                                   info.SilentFrame.begin()))
+                << row.what;
+            if (row.fileType == FileType::Ac3) {
+                const Ac3Bsi want = DecodeAc3Bsi(row.firstFrame);
+                const Ac3Bsi got = DecodeAc3Bsi(info.SilentFrame);
+                EXPECT_EQ(got.acmod, want.acmod) << row.what;
+                EXPECT_EQ(got.lfeon, want.lfeon) << row.what;
+                if (row.longerBytes == 0) {
+                    EXPECT_EQ(info.SilentFrame[4], row.firstFrame[4]) << row.what;
+                }
+            }
+        } else {
+            EXPECT_TRUE(info.SilentFrameLong.empty()) << row.what;
+        }
     }
-}
-
-TEST(LoadSilentFrame, NeverCopiesPastTheTemplate) {
-    // A frame length larger than the template cannot come from a real header; only the
-    // template is copied and the rest of the buffer stays as the analysis made it.
-    StreamInfo info = AnalysedInfo(2000);
-    LoadSilentFrame(info, FileType::Ac3, 0x14, 1);
-    EXPECT_TRUE(info.SilentFrameLoaded);
-    ASSERT_EQ(info.SilentFrame.size(), 2000u);
-    const Bytes a = TemplateBytes(kA);
-    EXPECT_TRUE(std::equal(a.begin(), a.end(), info.SilentFrame.begin()));
-    EXPECT_TRUE(std::all_of(info.SilentFrame.begin() + 768, info.SilentFrame.end(),
-                            [](std::uint8_t byte) { return byte == 0; }));
-}
-
-TEST(LoadSilentFrame, GrowsABufferShorterThanTheFrame) {
-    // The writer takes FrameLength bytes from SilentFrame, so a short buffer must not stay.
-    StreamInfo info = AnalysedInfo(1792);
-    info.SilentFrame.clear();
-    LoadSilentFrame(info, FileType::Ac3, 0x1E, 1);
-    EXPECT_TRUE(info.SilentFrameLoaded);
-    EXPECT_EQ(info.SilentFrame, TemplateBytes(kC));
 }
 
 }  // namespace

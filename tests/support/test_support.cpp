@@ -123,9 +123,10 @@ Bytes BuildFrames(const Bytes& header, std::int64_t frameLength, std::int64_t co
     return stream;
 }
 
-// bsid 8, bsmod 0 after the syncinfo: the AC-3 syntax.
+// After the syncinfo: bsid 8 and bsmod 0 (0x40), then acmod 7 (3/2), cmixlev and surmixlev
+// 0 and lfeon 1 (0xE1): a 5.1 stream in the AC-3 syntax.
 Bytes Ac3Header(std::uint8_t fifthByte) {
-    return Bytes{0x0B, 0x77, 0x12, 0x34, fifthByte, 0x40};
+    return Bytes{0x0B, 0x77, 0x12, 0x34, fifthByte, 0x40, 0xE1};
 }
 
 }  // namespace velmora::test

@@ -51,7 +51,7 @@ struct CommandResult {
 // header bytes, and the rest of each frame holds the frame's index so frames differ.
 [[nodiscard]] Bytes BuildFrames(const Bytes& header, std::int64_t frameLength, std::int64_t count);
 
-// The first six bytes of an AC-3 frame (syncinfo and bsid) with the given fifth byte.
+// The first bytes of a 5.1 AC-3 frame (syncinfo and layout) with the given fifth byte.
 [[nodiscard]] Bytes Ac3Header(std::uint8_t fifthByte);
 
 }  // namespace velmora::test
