@@ -20,8 +20,6 @@ namespace velmora {
 
 namespace {
 
-constexpr const char* kReportHeading = "Source file information:\r\n\r\n";
-
 struct HeaderRead {
     // Zero-filled, so bytes a short file does not supply read as 0.
     std::array<std::uint8_t, 10> bytes{};
@@ -146,7 +144,7 @@ SourceAnalysis AnalyseSource(const std::string& sourceName, FileType fileType) {
     if (!sourceName.empty() && std::filesystem::exists(sourceName, ec)) {
         const std::size_t count = fileType == FileType::Dts ? kDtsHeaderBytes : kAc3HeaderBytes;
         const HeaderRead read = ReadHeader(sourceName, count);
-        std::string report = kReportHeading;
+        std::string report(kSourceInformationHeading);
         if (!read.error.empty()) {
             // Nothing usable was read: FrameLength stays 0, so Write stays disabled.
             report += CannotReadLine(read.error);

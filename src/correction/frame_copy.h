@@ -14,7 +14,15 @@
 namespace velmora {
 
 // How the copy itself ended.
-enum class CopyEnd { Done, Damaged, ReadFailed, WriteFailed };
+enum class CopyEnd {
+    Done,
+    Damaged,
+    ReadFailed,
+    WriteFailed,
+    // The walk found that the cuts leave no frame of the source: nothing worth keeping was
+    // written. For streams whose frame count is only known once they have been walked.
+    NothingLeft,
+};
 
 struct CopyState {
     CopyEnd end = CopyEnd::Done;
