@@ -194,7 +194,7 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
                                " is being written by another run of Velmora. Nothing was written.");
         case WriteLock::State::Failed:
             return Failure(WriteOutcome::WriteFailed,
-                           FileFailure("Target", targetName, "locked", lock.Reason()));
+                           FileFailure("Target", targetName, "created", lock.Reason()));
     }
 
     ReplacementFile target;
