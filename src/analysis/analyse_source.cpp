@@ -26,7 +26,6 @@ namespace velmora {
 
 namespace {
 
-constexpr const char* kReportHeading = "Source file information:\r\n\r\n";
 // Enough for an info frame and the header of the frame after it, or for an E-AC-3 unit.
 constexpr std::size_t kFirstFramesBytes = 36864;
 // What a silent frame is made to match.
@@ -118,6 +117,7 @@ struct FrameSizes {
 std::string LengthLines(std::int64_t fileLength, const FrameSizes& sizes, StreamInfo& info) {
     const std::int64_t frames = RoundToInt64(static_cast<long double>(fileLength) / sizes.average);
     info.EstimatedFrames = frames;
+    info.FrameCountExact = sizes.shortest == sizes.longest;
     std::string lines = "Length: " + std::to_string(frames) + "frames (" +
                         FramesToTime(frames, info.FramesPerSecond) + ")\r\n";
     if (fileLength < frames * sizes.shortest || fileLength > frames * sizes.longest) {
@@ -196,6 +196,7 @@ std::string Eac3Report(std::span<const std::uint8_t> unit, const FrameFacts& fac
     lines += Ac3FrameLengthLine(info.FrameLength);
     if (info.FrameLength > 0) {
         lines += LengthLines(fileLength, ConstantSize(info.FrameLength), info);
+        info.FrameCountExact = false;  // units need not all have one size
     }
     return lines + FrameRateSentence(info.FramesPerSecond) + "\r\n";
 }
@@ -270,6 +271,8 @@ std::string AnalyseDts(SourceReader& source, StreamInfo& info) {
     info.AudioEnd = source.Length();
     if (info.FrameLength > 0) {
         lines += LengthLines(source.Length(), ConstantSize(info.FrameLength), info);
+        // An extension substream's size may change from frame to frame.
+        info.FrameCountExact = info.FrameCountExact && extension == 0;
     }
     return lines + FrameRateSentence(info.FramesPerSecond) + "\r\n";
 }
@@ -330,7 +333,7 @@ SourceAnalysis AnalyseSource(const std::string& sourceName, FileType fileType) {
     std::error_code ec;
     if (!sourceName.empty() && std::filesystem::exists(sourceName, ec)) {
         SourceReader source(sourceName);
-        std::string report = kReportHeading;
+        std::string report(kSourceInformationHeading);
         if (!source.Error().empty()) {
             // Nothing usable was read: FrameLength stays 0, so Write stays disabled.
             report += CannotReadLine(source.Error());

@@ -3,8 +3,12 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velmora {
+
+// The first line of every report, followed by an empty one.
+inline constexpr std::string_view kSourceInformationHeading = "Source file information:\r\n\r\n";
 
 // Duration of a frame count as HH:MM:SS,mmm; 00:00:00,000 when the rate is not positive.
 // Hours of 100 or more keep only their last two digits.

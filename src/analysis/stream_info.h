@@ -36,8 +36,10 @@ struct StreamInfo {
     // A first frame that carries no audio but the stream's counts (Xing, Info or VBRI): it
     // stays first, is not counted, and is brought up to date in the target. 0 when none.
     std::int32_t InfoFrameLength = 0;
-    // Frames in the stream as far as the analysis can tell without reading them all.
+    // Frames in the stream as far as the analysis can tell without reading them all, and
+    // whether that is exact (every frame has FrameLength bytes).
     std::int64_t EstimatedFrames = 0;
+    bool FrameCountExact = false;
     // Why the stream cannot be corrected, for a message; empty when it can.
     std::string Unusable;
     // The first bytes of the first audio frame: what a silent frame has to match.

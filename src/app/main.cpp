@@ -6,9 +6,11 @@
 #include "app/posix_arguments.h"
 #include "app/start_up.h"
 #include "app/window_events.h"
+#include "correction/file_safety.h"
 #include "platform/display.h"
 #include "platform/headless/headless_front_end.h"
 #include "platform/program_directory.h"
+#include "platform/standard_streams.h"
 #include "platform/window_module.h"
 
 namespace {
@@ -37,6 +39,8 @@ std::unique_ptr<velmora::FrontEnd> MakeFrontEnd(const velmora::StartRequest& req
 
 int main(int argc, char** argv) {
     using namespace velmora;
+    OpenMissingStandardStreams();
+    RemoveUnfinishedFilesOnSignals();
     const std::string programDirectory = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
     ProgramState state = InitGlobals(programDirectory);
     const StartRequest request = ReadArgv(argc, argv);
@@ -48,7 +52,8 @@ int main(int argc, char** argv) {
     if (!started.programEnds) {
         frontEnd->RunEventLoop();
     }
-    frontEnd->Finish();
-    // A batch run's status stands when its window stayed open afterwards; other starts end with 0.
-    return started.exitStatus;
+    const bool printed = frontEnd->Finish();
+    // A batch run's status stands when its window stayed open afterwards; other starts end with
+    // 0. A report that never reached standard output is a failure a script must see.
+    return started.exitStatus == kExitSuccess && !printed ? kExitWriteFailed : started.exitStatus;
 }

@@ -1,13 +1,14 @@
 // Whole-block reading and writing of plain byte files, with every failure told in words.
 #include "correction/byte_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <limits>
-#include <system_error>
-
-#include <unistd.h>
 
 namespace velmora {
 
@@ -21,11 +22,8 @@ std::string SystemReason(int error) {
     return std::strerror(error);
 }
 
-// Blocks go straight to the system; a file without a buffer of its own still works, only
-// slower, so a refusal here is not worth reporting.
-void Unbuffered(std::FILE* file) {
-    static_cast<void>(std::setvbuf(file, nullptr, _IONBF, 0));
-}
+// The system moves at most this much in one call; larger blocks are split.
+constexpr std::size_t kMostPerCall = std::size_t{1} << 30;
 
 }  // namespace
 
@@ -40,52 +38,84 @@ InputFile::~InputFile() {
 
 bool InputFile::Open(const std::string& name) {
     Close();
-    name_ = name;
-    errno = 0;
-    file_ = std::fopen(name.c_str(), "rb");
-    if (file_ == nullptr) {
+    // Without O_NONBLOCK, opening a pipe would wait for a writer that may never come.
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         reason_ = SystemReason(errno);
         return false;
     }
-    Unbuffered(file_);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        reason_ = SystemReason(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        reason_ = "not a regular file";
+        ::close(fd);
+        return false;
+    }
+    // Reads of a regular file never wait anyway; the flag goes so that nothing else is changed.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        static_cast<void>(::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK));
+    }
+    fd_ = fd;
     return true;
 }
 
 std::optional<std::int64_t> InputFile::Length() {
-    // The file system knows the length in 64 bits on every platform, where ftell is limited
-    // to a long.
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(std::filesystem::path(name_), error);
-    if (error) {
-        reason_ = error.message();
+    struct stat status {};
+    if (fd_ < 0 || ::fstat(fd_, &status) != 0) {
+        reason_ = fd_ < 0 ? "the file is not open" : SystemReason(errno);
         return std::nullopt;
     }
-    if (size > static_cast<std::uintmax_t>(std::numeric_limits<std::int64_t>::max())) {
+    if (status.st_size < 0) {
         reason_ = "the file is too large";
         return std::nullopt;
     }
-    return static_cast<std::int64_t>(size);
+    return static_cast<std::int64_t>(status.st_size);
+}
+
+std::optional<FileIdentity> InputFile::Identity() {
+    struct stat status {};
+    if (fd_ < 0 || ::fstat(fd_, &status) != 0) {
+        reason_ = fd_ < 0 ? "the file is not open" : SystemReason(errno);
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                        static_cast<std::uint64_t>(status.st_ino)};
 }
 
 std::size_t InputFile::Read(std::uint8_t* data, std::size_t count) {
-    if (file_ == nullptr) {
+    if (fd_ < 0) {
         reason_ = "the file is not open";
         return 0;
     }
-    errno = 0;
-    const std::size_t got = std::fread(data, 1, count, file_);
-    if (got < count) {
-        reason_ = std::ferror(file_) != 0 ? SystemReason(errno)
-                                          : "the file is shorter than when it was analysed";
+    std::size_t got = 0;
+    while (got < count) {
+        const ssize_t n = ::read(fd_, data + got, std::min(count - got, kMostPerCall));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            reason_ = SystemReason(errno);
+            return got;
+        }
+        if (n == 0) {
+            reason_ = "the file is shorter than when it was analysed";
+            return got;
+        }
+        got += static_cast<std::size_t>(n);
     }
     return got;
 }
 
 void InputFile::Close() {
-    if (file_ != nullptr) {
+    if (fd_ >= 0) {
         // Nothing was written to a file opened for reading, so its close cannot lose data.
-        static_cast<void>(std::fclose(file_));
-        file_ = nullptr;
+        static_cast<void>(::close(fd_));
+        fd_ = -1;
     }
 }
 
@@ -93,27 +123,41 @@ OutputFile::~OutputFile() {
     static_cast<void>(Close());
 }
 
-bool OutputFile::Create(const std::string& name) {
+bool OutputFile::CreateNew(const std::string& name, std::optional<unsigned> permissions) {
     static_cast<void>(Close());
-    errno = 0;
-    file_ = std::fopen(name.c_str(), "wb");
-    if (file_ == nullptr) {
+    // O_EXCL with O_CREAT fails on any existing name, a dangling link included.
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
         reason_ = SystemReason(errno);
         return false;
     }
-    Unbuffered(file_);
+    fd_ = fd;
+    // fchmod is not limited by the mask, so a replaced file's bits come back exactly.
+    if (permissions && ::fchmod(fd_, static_cast<mode_t>(*permissions & 07777)) != 0) {
+        reason_ = SystemReason(errno);
+        static_cast<void>(Close());
+        static_cast<void>(::unlink(name.c_str()));
+        return false;
+    }
     return true;
 }
 
 bool OutputFile::Write(const std::uint8_t* data, std::size_t count) {
-    if (file_ == nullptr) {
+    if (fd_ < 0) {
         reason_ = "the file is not open";
         return false;
     }
-    errno = 0;
-    if (std::fwrite(data, 1, count, file_) != count) {
-        reason_ = SystemReason(errno);
-        return false;
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd_, data + done, std::min(count - done, kMostPerCall));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            reason_ = n < 0 ? SystemReason(errno) : "nothing could be written";
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
     }
     return true;
 }
@@ -122,14 +166,31 @@ bool OutputFile::Write(const std::string& text) {
     return Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
-bool OutputFile::Truncate(std::int64_t length) {
-    if (file_ == nullptr) {
+std::optional<std::int64_t> OutputFile::Position() {
+    if (fd_ < 0) {
         reason_ = "the file is not open";
+        return std::nullopt;
+    }
+    const off_t position = ::lseek(fd_, 0, SEEK_CUR);
+    if (position < 0) {
+        reason_ = SystemReason(errno);
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(position);
+}
+
+bool OutputFile::Truncate(std::int64_t length) {
+    if (fd_ < 0 || length < 0) {
+        reason_ = fd_ < 0 ? "the file is not open" : "a negative length";
         return false;
     }
-    errno = 0;
-    if (std::fflush(file_) != 0 || ftruncate(fileno(file_), static_cast<off_t>(length)) != 0 ||
-        fseeko(file_, static_cast<off_t>(length), SEEK_SET) != 0) {
+    while (::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+        if (errno != EINTR) {
+            reason_ = SystemReason(errno);
+            return false;
+        }
+    }
+    if (::lseek(fd_, static_cast<off_t>(length), SEEK_SET) < 0) {
         reason_ = SystemReason(errno);
         return false;
     }
@@ -137,40 +198,38 @@ bool OutputFile::Truncate(std::int64_t length) {
 }
 
 bool OutputFile::WriteAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) {
-    if (file_ == nullptr) {
-        reason_ = "the file is not open";
+    if (fd_ < 0 || offset < 0) {
+        reason_ = fd_ < 0 ? "the file is not open" : "a negative offset";
         return false;
     }
-    errno = 0;
-    const off_t position = ftello(file_);
-    if (position < 0 || fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) {
-        reason_ = SystemReason(errno);
-        return false;
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pwrite(fd_, data + done, std::min(count - done, kMostPerCall),
+                                   static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            reason_ = n < 0 ? SystemReason(errno) : "nothing could be written";
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
     }
-    const bool written = Write(data, count);
-    if (fseeko(file_, position, SEEK_SET) != 0 && written) {
-        reason_ = SystemReason(errno);
-        return false;
-    }
-    return written;
+    return true;
 }
 
 bool OutputFile::Close() {
-    if (file_ == nullptr) {
+    if (fd_ < 0) {
         return true;
     }
-    errno = 0;
-    bool ok = std::fflush(file_) == 0;
-    if (!ok) {
+    // A close that fails has still released the descriptor; it must not be closed again.
+    const int result = ::close(fd_);
+    fd_ = -1;
+    if (result != 0 && errno != EINTR) {
         reason_ = SystemReason(errno);
+        return false;
     }
-    errno = 0;
-    if (std::fclose(file_) != 0 && ok) {
-        ok = false;
-        reason_ = SystemReason(errno);
-    }
-    file_ = nullptr;
-    return ok;
+    return true;
 }
 
 }  // namespace velmora

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -13,6 +12,14 @@ namespace velmora {
 // for instance FileFailure("Target", "out.ac3", "written", "No space left on device").
 [[nodiscard]] std::string FileFailure(const std::string& what, const std::string& name,
                                       const std::string& done, const std::string& reason);
+
+// Which file a name or an open file is, whatever its names: equal for every name of one file
+// (links, "..", /dev/fd/N).
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
 
 // Callers move data in blocks of many kilobytes, so the files keep no buffer of their own:
 // every read and write goes straight to the system, as in a plain file copy, which saves
@@ -27,9 +34,13 @@ class InputFile {
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
+    // Opens a regular file only: a folder, a device, a socket or a pipe is refused with the
+    // reason "not a regular file", and a pipe is refused without waiting for a writer.
     [[nodiscard]] bool Open(const std::string& name);
     // Length in bytes of the file opened; empty when it cannot be told.
     [[nodiscard]] std::optional<std::int64_t> Length();
+    // The open file itself, not whatever its name leads to by now.
+    [[nodiscard]] std::optional<FileIdentity> Identity();
     // Reads up to `count` bytes and returns how many it read. Fewer than `count` means the
     // file ended early or could not be read, and Reason() tells which.
     [[nodiscard]] std::size_t Read(std::uint8_t* data, std::size_t count);
@@ -38,13 +49,12 @@ class InputFile {
     [[nodiscard]] const std::string& Reason() const { return reason_; }
 
   private:
-    std::FILE* file_ = nullptr;
-    std::string name_;
+    int fd_ = -1;
     std::string reason_;
 };
 
-// A file created (or emptied) for writing. Only a successful Close() means that everything
-// reached the file: some file systems report a failure only there.
+// A file created for writing. Only a successful Close() means that everything reached the
+// file: some file systems report a failure only there.
 class OutputFile {
   public:
     OutputFile() = default;
@@ -53,20 +63,28 @@ class OutputFile {
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    [[nodiscard]] bool Create(const std::string& name);
+    // Creates a file that does not exist yet; fails when anything stands under the name, a
+    // symbolic link included, so nothing is ever written through a link or over a file.
+    // The permission bits are those a new file gets (0666 less the process's mask) unless
+    // `permissions` gives them exactly.
+    [[nodiscard]] bool CreateNew(const std::string& name,
+                                 std::optional<unsigned> permissions = std::nullopt);
     [[nodiscard]] bool Write(const std::uint8_t* data, std::size_t count);
     [[nodiscard]] bool Write(const std::string& text);
-    // Cuts the file to `length` bytes; later writes continue from there.
+    // The offset the next Write() goes to; empty when the file is not open.
+    [[nodiscard]] std::optional<std::int64_t> Position();
+    // Cuts the file to `length` bytes (or extends it with zeros); later writes continue at
+    // the new end, so that nothing is left as a hole.
     [[nodiscard]] bool Truncate(std::int64_t length);
-    // Writes over bytes already written, leaving the position for later writes alone.
+    // Writes at `offset` without moving the position of Write().
     [[nodiscard]] bool WriteAt(std::int64_t offset, const std::uint8_t* data, std::size_t count);
-    // Flushes and closes; false when either fails (a full disk often shows only here).
+    // Closes; false when the system reports a failure (a full disk often shows only here).
     [[nodiscard]] bool Close();
 
     [[nodiscard]] const std::string& Reason() const { return reason_; }
 
   private:
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
     std::string reason_;
 };
 

@@ -1,8 +1,12 @@
 // The report file: the information text saved beside the target after a complete write.
 #include "correction/report_file.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <string_view>
+#include <vector>
 
+#include "analysis/report_text.h"
 #include "correction/byte_file.h"
 #include "correction/file_safety.h"
 
@@ -10,51 +14,108 @@ namespace velmora {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Whether the file at `path` begins as every report of this program's does. Only the words
+// count, so a report whose line ends were changed by an editor is still known.
+bool IsEarlierReport(const std::string& path) {
+    InputFile file;
+    if (!file.Open(path)) {
+        return false;
+    }
+    const std::string_view heading =
+        kSourceInformationHeading.substr(0, kSourceInformationHeading.find('\r'));
+    std::vector<std::uint8_t> start(heading.size());
+    return file.Read(start.data(), start.size()) == start.size() &&
+           std::string_view(reinterpret_cast<const char*>(start.data()), start.size()) == heading;
+}
+
+// Why the report may not go under `name`; empty when it may.
+std::string WhyNotUnder(const std::string& name, const TargetPlace& place,
+                        const std::string& sourceName, const std::string& targetName) {
+    if (name == sourceName || name == targetName || SameExistingFile(name, sourceName) ||
+        SameExistingFile(name, targetName)) {
+        return "would replace the source or the target file";
+    }
+    switch (place.kind) {
+        case TargetPlace::Kind::Missing:
+            return "";
+        case TargetPlace::Kind::Regular:
+            return IsEarlierReport(place.path) ? "" : "is a file that is not a report of Velmora's";
+        case TargetPlace::Kind::NotRegular:
+            return "is not a regular file";
+        case TargetPlace::Kind::Unreachable:
+            break;
+    }
+    return "could not be looked at: " + place.reason;
+}
+
+std::string Quoted(const std::string& name) {
+    return "\"" + name + "\"";
+}
+
+}  // namespace
+
 std::string ReportNameFor(const std::string& targetName) {
     // The name loses its last four characters (normally the dot and a three-letter extension).
     // A file name of four characters or fewer keeps all of them, so that the report never
-    // climbs into the folder part or ends up as a bare ".txt".
+    // climbs into the folder part or ends up as a bare ".txt". Characters, not bytes: a name
+    // cut inside a UTF-8 character would not be a valid name any more.
     const std::size_t folderEnd = targetName.find_last_of(
         std::string("/") + static_cast<char>(fs::path::preferred_separator));
     const std::size_t fileNameStart = folderEnd == std::string::npos ? 0 : folderEnd + 1;
-    if (targetName.size() - fileNameStart <= 4) {
+    std::size_t cut = targetName.size();
+    for (int characters = 0; characters < 4; ++characters) {
+        if (cut == fileNameStart) {
+            return targetName + ".txt";
+        }
+        --cut;
+        while (cut > fileNameStart && IsContinuationByte(targetName[cut])) {
+            --cut;
+        }
+    }
+    if (cut == fileNameStart) {
         return targetName + ".txt";
     }
-    return targetName.substr(0, targetName.size() - 4) + ".txt";
+    return targetName.substr(0, cut) + ".txt";
 }
 
 ReportSave SaveReport(const std::string& sourceName, const std::string& targetName,
                       const std::string& text) {
     ReportSave result;
     const std::string usual = ReportNameFor(targetName);
-    auto clashes = [&](const std::string& name) {
-        return name == sourceName || name == targetName || SameExistingFile(name, sourceName) ||
-               SameExistingFile(name, targetName);
-    };
     std::string reportName = usual;
-    if (clashes(reportName)) {
+    TargetPlace place = LookUpTarget(reportName);
+    const std::string whyNotUsual = WhyNotUnder(reportName, place, sourceName, targetName);
+    if (!whyNotUsual.empty()) {
         reportName = targetName + ".txt";
-        if (clashes(reportName)) {
-            result.message = "Report file \"" + usual +
-                             "\" would replace the source or the target file; no report was saved.";
+        place = LookUpTarget(reportName);
+        const std::string whyNotOther = WhyNotUnder(reportName, place, sourceName, targetName);
+        if (!whyNotOther.empty()) {
+            result.message = "Report file " + Quoted(usual) + " " + whyNotUsual + ", and " +
+                             Quoted(reportName) + " " + whyNotOther + "; no report was saved.";
             return result;
         }
         result.renamed = true;
-        result.message = "Report file \"" + usual +
-                         "\" would replace the source or the target file; the report was saved as "
-                         "\"" +
-                         reportName + "\".";
+        result.message = "Report file " + Quoted(usual) + " " + whyNotUsual +
+                         "; the report was saved as " + Quoted(reportName) + ".";
     }
 
-    OutputFile report;
-    if (!report.Create(reportName)) {
+    ReplacementFile report;
+    if (!report.Create(place)) {
         result.message = FileFailure("Report", reportName, "created", report.Reason());
         return result;
     }
-    if (!report.Write(text) || !report.Close()) {
+    if (!report.File().Write(text)) {
+        result.message = FileFailure("Report", reportName, "written", report.File().Reason());
+        return result;
+    }
+    if (!report.Commit()) {
         result.message = FileFailure("Report", reportName, "written", report.Reason());
-        static_cast<void>(report.Close());
-        RemoveIncompleteFile(reportName);
         return result;
     }
     result.saved = true;

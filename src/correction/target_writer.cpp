@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <system_error>
 
 #include "analysis/report_text.h"
@@ -29,6 +30,17 @@ std::string WholeNumberText(long double value) {
         return std::to_string(std::numeric_limits<std::int64_t>::max());
     }
     return std::to_string(static_cast<std::int64_t>(value));
+}
+
+std::string Quoted(const std::string& name) {
+    return "\"" + name + "\"";
+}
+
+// The refusal for cuts that leave no frame of the source, with the count when it is known.
+std::string NothingLeftMessage(std::optional<std::int64_t> wholeFrames) {
+    const std::string count =
+        wholeFrames ? " of " + std::to_string(*wholeFrames) + " frames" : std::string();
+    return "The cuts remove the whole stream" + count + ". Nothing was written.";
 }
 
 WriteResult Failure(WriteOutcome outcome, std::string message) {
@@ -97,31 +109,76 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
     if (!planned.lines.empty()) {
         observer.AppendInfo(planned.lines);
     }
+    const std::string& sourceName = request.sourceName;
+    const std::string& targetName = request.targetName;
 
-    // Refusals come before anything is opened, so neither file is touched.
+    // Refusals come before anything is created, so neither the target nor its report is
+    // touched. The source is opened first: its own reason (a folder, a pipe, no permission)
+    // says more than the analysis' finding that it holds no frame header.
+    InputFile source;
+    if (!source.Open(sourceName)) {
+        return Failure(WriteOutcome::ReadFailed,
+                       FileFailure("Source", sourceName, "opened", source.Reason()));
+    }
     if (info.FrameLength <= 0) {
-        return Failure(WriteOutcome::NoUsableHeader, info.Unusable.empty()
-                                                         ? "Source file has no usable frame header."
-                                                         : info.Unusable + ".");
+        return Failure(WriteOutcome::NoUsableHeader,
+                       info.Unusable.empty()
+                           ? "Source file " + Quoted(sourceName) + " has no usable frame header."
+                           : "Source file " + Quoted(sourceName) + " cannot be corrected. " +
+                                 info.Unusable + ".");
     }
-    if (SameExistingFile(request.sourceName, request.targetName)) {
-        return Failure(WriteOutcome::TargetIsSource, "Target file is the source file.");
+    const std::optional<std::int64_t> sourceLength = source.Length();
+    const std::optional<FileIdentity> sourceIdentity = source.Identity();
+    if (!sourceLength || !sourceIdentity) {
+        return Failure(WriteOutcome::ReadFailed,
+                       FileFailure("Source", sourceName, "read", source.Reason()));
     }
+
+    // Looked up with the source open, so that a name for the open source itself (/dev/fd/3,
+    // /proc/self/fd/3) leads to it and is refused like any other spelling of it.
+    const TargetPlace place = LookUpTarget(targetName);
+    switch (place.kind) {
+        case TargetPlace::Kind::Unreachable:
+            return Failure(WriteOutcome::WriteFailed,
+                           FileFailure("Target", targetName, "created", place.reason));
+        case TargetPlace::Kind::NotRegular:
+            // Opening a pipe would wait for ever, and a device or a folder is no target.
+            return Failure(WriteOutcome::WriteFailed,
+                           "Target file " + Quoted(targetName) + " is not a regular file.");
+        case TargetPlace::Kind::Regular:
+            if (place.identity == *sourceIdentity) {
+                return Failure(WriteOutcome::TargetIsSource,
+                               "Target file " + Quoted(targetName) + " is the source file.");
+            }
+            break;
+        case TargetPlace::Kind::Missing:
+            break;
+    }
+
     const std::int64_t frameLength = info.FrameLength;
-    {
-        std::error_code error;
-        const std::uintmax_t size = fs::file_size(fs::path(request.sourceName), error);
-        if (error) {
-            return Failure(WriteOutcome::ReadFailed,
-                           FileFailure("Source", request.sourceName, "read", error.message()));
+    const std::int64_t audioEnd = info.AudioEnd > 0 ? std::min(info.AudioEnd, *sourceLength) : *sourceLength;
+    if (audioEnd - info.AudioStart - info.InfoFrameLength < frameLength) {
+        return Failure(WriteOutcome::NothingToWrite, "Source file " + Quoted(sourceName) +
+                                                         " holds no whole frame. Nothing was "
+                                                         "written.");
+    }
+    // Where every frame has one length, the count is known now; else the walk tells.
+    if (info.FrameCountExact) {
+        const std::int64_t wholeFrames = (audioEnd - info.AudioStart) / frameLength;
+        const std::int64_t cutStart = std::max<std::int64_t>(plan.cutStartFrames, 0);
+        const std::int64_t cutEnd = std::max<std::int64_t>(plan.cutEndFrames, 0);
+        if (cutStart >= wholeFrames || cutEnd >= wholeFrames - cutStart) {
+            return Failure(WriteOutcome::NothingToWrite, NothingLeftMessage(wholeFrames));
         }
+    }
+    {
         // Long double keeps absurd counts from overflowing before they are compared.
         const long double added =
             (static_cast<long double>(std::max<std::int64_t>(plan.addStartFrames, 0)) +
              static_cast<long double>(std::max<std::int64_t>(plan.addEndFrames, 0))) *
             static_cast<long double>(frameLength);
-        const long double limit =
-            std::max(static_cast<long double>(size), static_cast<long double>(kAddLimitFloorBytes));
+        const long double limit = std::max(static_cast<long double>(*sourceLength),
+                                           static_cast<long double>(kAddLimitFloorBytes));
         if (added > limit) {
             const long double frames = added / static_cast<long double>(frameLength);
             return Failure(WriteOutcome::TooMuchToAdd,
@@ -132,72 +189,83 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
         }
     }
 
-    std::int64_t sourceLength = 0;
+    // Held until the report is saved too: the report belongs to this target.
+    WriteLock lock;
+    switch (lock.Acquire(place.path)) {
+        case WriteLock::State::Held:
+            break;
+        case WriteLock::State::Busy:
+            return Failure(WriteOutcome::TargetBusy,
+                           "Target file " + Quoted(targetName) +
+                               " is being written by another run of Velmora. Nothing was written.");
+        case WriteLock::State::Failed:
+            return Failure(WriteOutcome::WriteFailed,
+                           FileFailure("Target", targetName, "created", lock.Reason()));
+    }
+
+    ReplacementFile target;
     CopyState copy;
     WriteResult result;
     {
-        // The pointer is busy and the files are open for this block only, whichever way it
-        // is left.
         const BusyPointer busy(observer);
-        InputFile source;
-        if (!source.Open(request.sourceName)) {
-            return Failure(WriteOutcome::ReadFailed,
-                           FileFailure("Source", request.sourceName, "opened", source.Reason()));
-        }
-        const std::optional<std::int64_t> length = source.Length();
-        if (!length) {
-            return Failure(WriteOutcome::ReadFailed,
-                           FileFailure("Source", request.sourceName, "read", source.Reason()));
-        }
-        sourceLength = *length;
-        OutputFile target;
-        if (!target.Create(request.targetName)) {
+        if (!target.Create(place)) {
             return Failure(WriteOutcome::WriteFailed,
-                           FileFailure("Target", request.targetName, "created", target.Reason()));
+                           FileFailure("Target", targetName, "created", target.Reason()));
         }
 
-        copy = CopyFrames(source, target, sourceLength, plan, info, request.fileType, observer);
-
-        if (copy.end == CopyEnd::ReadFailed) {
-            result = Failure(WriteOutcome::ReadFailed,
-                             FileFailure("Source", request.sourceName, "read", source.Reason()));
-        } else if (copy.end == CopyEnd::NothingLeft) {
-            result = Failure(WriteOutcome::NothingToWrite,
-                             copy.sourceFrames == 0
-                                 ? "Source file holds no whole frame. Nothing was written."
-                                 : "The cuts remove the whole stream. Nothing was written.");
-        } else if (copy.end == CopyEnd::WriteFailed) {
-            result = Failure(WriteOutcome::WriteFailed,
-                             FileFailure("Target", request.targetName, "written", target.Reason()));
-        }
+        copy = CopyFrames(source, target.File(), *sourceLength, plan, info, request.fileType,
+                          observer);
         source.Close();
+
+        switch (copy.end) {
+            case CopyEnd::ReadFailed:
+                result = Failure(WriteOutcome::ReadFailed,
+                                 FileFailure("Source", sourceName, "read", source.Reason()));
+                break;
+            case CopyEnd::WriteFailed:
+                result =
+                    Failure(WriteOutcome::WriteFailed,
+                            FileFailure("Target", targetName, "written", target.File().Reason()));
+                break;
+            case CopyEnd::NothingLeft:
+                result = Failure(WriteOutcome::NothingToWrite, NothingLeftMessage(std::nullopt));
+                break;
+            case CopyEnd::Damaged:
+                result.outcome = WriteOutcome::SourceDamaged;
+                break;
+            case CopyEnd::Done:
+                break;
+        }
+        // Only a good result takes the target's name; the frames before a damaged one are
+        // good, but none at all would only replace the earlier target with an empty file.
+        const bool keep = result.outcome == WriteOutcome::Complete ||
+                          (result.outcome == WriteOutcome::SourceDamaged && copy.framesWritten > 0);
         // Some file systems report a failed write only when the file is closed.
-        if (!target.Close() && result.outcome == WriteOutcome::Complete) {
+        if (keep && !target.Commit()) {
             result = Failure(WriteOutcome::WriteFailed,
-                             FileFailure("Target", request.targetName, "written", target.Reason()));
+                             FileFailure("Target", targetName, "written", target.Reason()));
         }
         observer.ShowStatus("pending...");
     }
     result.framesWritten = copy.framesWritten;
 
-    if (result.outcome != WriteOutcome::Complete) {
-        // A target that failed for want of data or space is useless and must not pass for a
-        // finished one.
-        RemoveIncompleteFile(request.targetName);
+    if (result.outcome == WriteOutcome::SourceDamaged) {
+        result.message = "Source file damaged. ";
+        result.message += copy.framesWritten > 0
+                              ? "Target file " + Quoted(targetName) + " holds the " +
+                                    std::to_string(copy.framesWritten) +
+                                    " frames written before the damaged one."
+                              : "No frame came before the damaged one, so target file " +
+                                    Quoted(targetName) + " was not written.";
         return result;
     }
-    if (copy.end == CopyEnd::Damaged) {
-        // The frames before the damaged one stay: they are good, and the user is asked to
-        // look at the source.
-        result.outcome = WriteOutcome::SourceDamaged;
-        result.message = "Source file damaged.";
+    if (result.outcome != WriteOutcome::Complete) {
         return result;
     }
 
     observer.SetProgressValue(0);
     AppendTargetInformation(observer, copy, info.FramesPerSecond);
-    const ReportSave report =
-        SaveReport(request.sourceName, request.targetName, observer.InfoText());
+    const ReportSave report = SaveReport(sourceName, targetName, observer.InfoText());
     if (!report.saved) {
         result.outcome = WriteOutcome::ReportFailed;
     }

@@ -20,8 +20,9 @@ class FrontEnd {
     // Runs until the window is destroyed; returns at once where there is no window.
     virtual void RunEventLoop() = 0;
     // The program is about to end: after the event loop, or straight after a batch run that
-    // ends it. A front end without a window prints the information text here.
-    virtual void Finish() {}
+    // ends it. A front end without a window prints the information text here. False when
+    // that text could not be delivered (standard output on a full disk, for instance).
+    [[nodiscard]] virtual bool Finish() { return true; }
 };
 
 }  // namespace velmora

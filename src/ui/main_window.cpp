@@ -123,20 +123,20 @@ WriteRun MainWindow::cmd_Write_Click() {
 
     switch (result.outcome) {
         case WriteOutcome::Complete:
+            // The report went under another name: the message says which, and why.
             if (result.reportRenamed) {
-                view_.ShowMessage(MessageIcon::Exclamation,
-                                  "The report was saved as " + result.reportName +
-                                      ", so that it replaces neither the source nor the target.",
-                                  "OK", 1);
+                view_.ShowMessage(MessageIcon::Exclamation, result.message, "OK", 1);
             }
             return WriteRun::Written;
         case WriteOutcome::SourceDamaged:
-            view_.ShowMessage(MessageIcon::Question, "Source file damaged.", "OK", 1);
+            // Begins with "Source file damaged." and says what became of the target.
+            view_.ShowMessage(MessageIcon::Question, result.message, "OK", 1);
             return WriteRun::Failed;
         case WriteOutcome::NoUsableHeader:
         case WriteOutcome::TargetIsSource:
         case WriteOutcome::TooMuchToAdd:
         case WriteOutcome::NothingToWrite:
+        case WriteOutcome::TargetBusy:
         case WriteOutcome::ReadFailed:
         case WriteOutcome::WriteFailed:
         case WriteOutcome::ReportFailed:

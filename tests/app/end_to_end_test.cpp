@@ -1,7 +1,13 @@
 // The built program on real encoded streams: target bytes, report file, output and exit status.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,13 +27,16 @@ const std::string kProgram = std::string(VELMORA_BINARY_DIR) + "/src/velmora";
 constexpr std::size_t kAc3Frame = 1792;  // 48 kHz, 448 kbit/s
 
 // Every run goes without a display, so a build with the window never waits for a user.
-CommandResult RunVelmora(const std::vector<std::string>& arguments) {
-    std::string line =
-        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + ShellQuote(kProgram);
+// `before` comes ahead of the program (a wrapper such as flock), `after` behind its arguments
+// (redirections), `setUp` ahead of all of it (ulimit).
+CommandResult RunVelmora(const std::vector<std::string>& arguments, const std::string& before = "",
+                         const std::string& after = "", const std::string& setUp = "") {
+    std::string line = setUp + " env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + before +
+                       " " + ShellQuote(kProgram);
     for (const std::string& argument : arguments) {
         line += " " + ShellQuote(argument);
     }
-    return test::RunCommand(line);
+    return test::RunCommand(line + " " + after);
 }
 
 // A report as the terminal gets it: "\n" line ends, and one after the last line.
@@ -264,6 +273,197 @@ TEST_F(EndToEnd, BatchRunThatEndsItselfStoresNoSettings) {
     if (existed) {
         EXPECT_EQ(test::ReadTextFile(settings), before);
     }
+}
+
+// Attacks on the files around a run, each replayed through the real batch command. Every row
+// names the files that must come out byte for byte as they were.
+TEST_F(EndToEnd, NothingIsLostWhateverTheNamesLeadTo) {
+    const std::string source = EncodeAc3("src.ac3");
+    const std::string earlierReport = "Source file information:\r\n\r\nan earlier run\r\n";
+    test::WriteTextFile(dir.File("old.ac3"), "an earlier good target");
+    test::WriteTextFile(dir.File("old.txt"), earlierReport);
+    test::WriteTextFile(dir.File("notes.txt"), "the user's own notes");
+    test::WriteFile(dir.File("short.ac3"), Slice(test::ReadFile(source), 0, 1000));
+    fs::create_directories(dir.File("real"));
+    test::WriteTextFile(dir.File("real/kept.ac3"), "the file a link leads to");
+    fs::create_symlink(dir.File("real/kept.ac3"), dir.File("link.ac3"));
+    fs::create_directories(dir.File("folder.ac3"));
+    ASSERT_EQ(mkfifo(dir.File("pipe.ac3").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(dir.File("piped.txt").c_str(), 0644), 0);
+    test::WriteFile(dir.File("private.ac3"), test::ReadFile(source));
+    fs::permissions(dir.File("private.ac3"), fs::perms::owner_read | fs::perms::owner_write);
+    const std::string lock = dir.File(".old.ac3.velmora-lock");
+    // Tests run as root in CI, where a permission is never denied: that row drops to nobody.
+    const std::string asNobody =
+        geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+
+    std::map<std::string, Bytes> before;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
+        if (entry.is_regular_file()) {
+            before[entry.path().string()] = test::ReadFile(entry.path());
+        }
+    }
+    const std::vector<std::string> all = {source, dir.File("old.ac3"), dir.File("old.txt"),
+                                          dir.File("notes.txt"), dir.File("real/kept.ac3")};
+
+    struct Row {
+        std::string what;
+        std::string source;
+        std::string target;
+        std::string start;
+        std::string end;
+        int exitStatus;
+        std::string told;
+        std::string before = "";
+        std::string after = "";
+        std::string setUp = "";
+    };
+    const std::vector<Row> rows = {
+        {"the source's own descriptor", source, "/dev/fd/3", "-100", "0", 1, "is the source file",
+         "", "3<&-"},
+        {"the source's descriptor in /proc", source, "/proc/self/fd/3", "-100", "0", 1,
+         "is the source file", "", "3<&-"},
+        {"standard output closed", source, "/dev/stdout", "-100", "0", 1,
+         "\"/dev/stdout\" is not a regular file", "", ">&-"},
+        {"a device as target", source, "/dev/null", "0", "0", 1,
+         "\"/dev/null\" is not a regular file"},
+        {"a pipe as target", source, dir.File("pipe.ac3"), "0", "0", 1, "is not a regular file",
+         "timeout 20"},
+        {"a folder as target", source, dir.File("folder.ac3"), "0", "0", 1,
+         "is not a regular file"},
+        {"less than one frame", dir.File("short.ac3"), dir.File("old.ac3"), "0", "1000", 1,
+         "holds no whole frame"},
+        {"cuts remove everything", source, dir.File("old.ac3"), "-1500", "-1000", 1,
+         "The cuts remove the whole stream"},
+        {"a folder as source", dir.File("folder.ac3"), dir.File("old.ac3"), "0", "0", 1,
+         "Source file \"" + dir.File("folder.ac3") + "\" could not be opened: not a regular file"},
+        {"a pipe as source", dir.File("pipe.ac3"), dir.File("old.ac3"), "0", "0", 1,
+         "could not be opened: not a regular file", "timeout 20"},
+        {"a device as source", "/dev/zero", dir.File("old.ac3"), "0", "0", 1,
+         "\"/dev/zero\" could not be opened: not a regular file"},
+        {"a source the user may not read", dir.File("private.ac3"), dir.File("old.ac3"), "0", "0",
+         1, "\"" + dir.File("private.ac3") + "\" could not be opened: Permission denied", asNobody},
+        {"a file-size limit", source, dir.File("old.ac3"), "0", "0", 1, "File too large", "", "",
+         "ulimit -f 40;"},
+        {"a file-size limit through a link", source, dir.File("link.ac3"), "0", "0", 1,
+         "File too large", "", "", "ulimit -f 40;"},
+        {"another run writing the target", source, dir.File("old.ac3"), "0", "0", 1,
+         "is being written by another run", "flock " + ShellQuote(lock)},
+        {"standard output on a full disk", source, dir.File("new.ac3"), "0", "0", 1,
+         "could not be written to standard output: No space left on device", "", ">/dev/full"},
+        {"a pipe under the report's name", source, dir.File("piped.ac3"), "0", "0", 0,
+         "the report was saved as \"" + dir.File("piped.ac3.txt") + "\"", "timeout 20"},
+        {"a file of the user's under the report's name", source, dir.File("notes.ac3"), "0", "0", 0,
+         "is a file that is not a report of Velmora's; the report was saved as"},
+    };
+    for (const Row& row : rows) {
+        const CommandResult r =
+            RunVelmora({"/Source", row.source, "/Target", row.target, "/Startdelay", row.start,
+                        "/Enddelay", row.end, "/Hidden"},
+                       row.before, row.after, row.setUp);
+        EXPECT_EQ(r.exitStatus, row.exitStatus) << row.what << ": " << r.err;
+        EXPECT_NE(r.err.find(row.told), std::string::npos) << row.what << ": " << r.err;
+        EXPECT_EQ(Lines(r.err).size(), 1U) << row.what << ": " << r.err;
+        for (const std::string& file : all) {
+            EXPECT_EQ(test::ReadFile(file), before[file]) << row.what << ": " << file;
+        }
+    }
+    // Nothing appeared where nothing should: no report beside a device, pipe or folder, no
+    // report of a refused run, no leftover of any run, and every special file is still itself.
+    EXPECT_FALSE(fs::exists("/dev/null.txt"));
+    EXPECT_TRUE(fs::is_symlink(dir.File("link.ac3")));
+    EXPECT_TRUE(fs::is_fifo(dir.File("pipe.ac3")));
+    EXPECT_TRUE(fs::is_fifo(dir.File("piped.txt")));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.Path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         // The lock file that flock(1) made is its own, and stays.
+                         ".old.ac3.velmora-lock", "folder.ac3", "link.ac3", "new.ac3", "new.txt",
+                         "notes.ac3", "notes.ac3.txt", "notes.txt", "old.ac3", "old.txt",
+                         "pipe.ac3", "piped.ac3", "piped.ac3.txt", "piped.txt", "private.ac3",
+                         "real", "short.ac3", "src.ac3"}));
+}
+
+// A target link leads to the new file, written beside the file it leads to; the earlier report
+// of this program's is replaced.
+TEST_F(EndToEnd, TargetLinkStillLeadsToTheNewFile) {
+    const std::string source = EncodeAc3("src.ac3");
+    fs::create_directories(dir.File("real"));
+    test::WriteTextFile(dir.File("real/kept.ac3"), "an earlier target");
+    fs::create_symlink("real/kept.ac3", dir.File("link.ac3"));
+    test::WriteTextFile(dir.File("link.txt"), "Source file information:\r\n\r\nolder\r\n");
+    const CommandResult r = RunVelmora(
+        {"/Source", source, "/Target", dir.File("link.ac3"), "/Startdelay", "0", "/Hidden"});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(fs::is_symlink(dir.File("link.ac3")));
+    EXPECT_EQ(test::ReadFile(dir.File("real/kept.ac3")), test::ReadFile(source));
+    EXPECT_EQ(r.out, AsPrinted(test::ReadTextFile(dir.File("link.txt"))));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("real")), fs::directory_iterator()), 1);
+}
+
+// Killed while it writes: the earlier target and report stand as they were. A signal that can
+// be caught leaves nothing else; SIGKILL may leave its unfinished file and lock, both named so
+// that they are recognised.
+TEST_F(EndToEnd, SignalDuringTheWriteKeepsTheEarlierTarget) {
+    const std::string shm = "/dev/shm/velmora-signal-" + std::to_string(getpid());
+    fs::remove_all(shm);
+    fs::create_directories(shm);
+    // 270 MB of whole AC-3 frames: the write takes long enough to be caught in the middle.
+    const std::string source = shm + "/big.ac3";
+    test::WriteFile(source, test::BuildFrames(test::Ac3Header(0x1E), 1792, 150000));
+    const std::string target = shm + "/t.ac3";
+    const std::string earlierReport = "Source file information:\r\n\r\nan earlier run\r\n";
+
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
+        test::WriteTextFile(target, "an earlier good target");
+        test::WriteTextFile(shm + "/t.txt", earlierReport);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            unsetenv("QT_QPA_PLATFORM");
+            freopen("/dev/null", "w", stdout);
+            freopen("/dev/null", "w", stderr);
+            // A child of the test may inherit an ignored SIGINT; the program is to see it.
+            signal(SIGINT, SIG_DFL);
+            signal(SIGHUP, SIG_DFL);
+            execl(kProgram.c_str(), kProgram.c_str(), "/Source", source.c_str(), "/Target",
+                  target.c_str(), "/Startdelay", "0", "/Hidden", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        bool seen = false;
+        for (int poll = 0; poll < 200000 && !seen; ++poll) {
+            for (const auto& entry : fs::directory_iterator(shm)) {
+                seen = seen || entry.path().filename().string().find(".velmora-unfinished-") !=
+                                   std::string::npos;
+            }
+        }
+        kill(pid, signalNumber);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(seen) << "the write ended before it could be caught: signal " << signalNumber
+                          << ", status " << status;
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << signalNumber;
+        EXPECT_EQ(test::ReadTextFile(target), "an earlier good target") << signalNumber;
+        EXPECT_EQ(test::ReadTextFile(shm + "/t.txt"), earlierReport) << signalNumber;
+        for (const auto& entry : fs::directory_iterator(shm)) {
+            const std::string name = entry.path().filename().string();
+            const bool known = name == "big.ac3" || name == "t.ac3" || name == "t.txt";
+            const bool leftover =
+                signalNumber == SIGKILL &&
+                (name.rfind(".t.ac3.velmora-unfinished-", 0) == 0 || name == ".t.ac3.velmora-lock");
+            EXPECT_TRUE(known || leftover) << signalNumber << ": " << name;
+            if (!known) {
+                fs::remove(entry.path());
+            }
+        }
+    }
+    fs::remove_all(shm);
 }
 
 }  // namespace

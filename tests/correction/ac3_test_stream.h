@@ -16,6 +16,7 @@ inline StreamInfo Ac3Info() {
     info.FrameLength = static_cast<std::int32_t>(kFrame);
     info.NominalBitRate = 448;
     info.FramesPerSecond = 31.25f;
+    info.FrameCountExact = true;
     return info;
 }
 

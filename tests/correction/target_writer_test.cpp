@@ -234,55 +234,63 @@ TEST(TargetWriter, SingleFrameAddedAtTheEndIsSingularInTheReportOnly) {
               (std::vector<std::string>{"Writing...", "Adding 1 frames at end.", "pending..."}));
 }
 
-// A target without a single frame of the source is no correction: it is refused, and no
-// target and no report are left behind.
-TEST(TargetWriter, NothingOfTheSourceLeftIsARefusal) {
+// A write that would keep no frame of the source is refused before anything is created:
+// no empty target, no target of repeated zero frames, no report.
+TEST(TargetWriter, NothingToWriteIsRefused) {
+    Bytes damagedInTheCut = Ac3Frames(5);
+    damagedInTheCut[3 * kFrame] = 0x00;
     const struct {
+        const char* what;
         Bytes source;
         const char* start;
         const char* end;
-        const char* message;
+        const char* told;
     } rows[] = {
-        {Ac3Frames(5), "-1000", "", "The cuts remove the whole stream."},
-        {Ac3Frames(3), "100", "-1000", "The cuts remove the whole stream."},
-        {Bytes(1000, 0x0B), "100", "64", "Source file holds no whole frame."},
+        {"every frame cut at the start", Ac3Frames(5), "-1000", "", "remove the whole stream"},
+        {"a damaged frame inside the cut", damagedInTheCut, "-1000", "", "whole stream"},
+        {"cut at the end beyond the source", Ac3Frames(3), "100", "-1000", "whole stream"},
+        {"both cuts meet", Ac3Frames(5), "-96", "-64", "whole stream of 5 frames"},
+        {"shorter than one frame", Bytes(1000, 0x0B), "100", "64", "holds no whole frame"},
+        {"empty", Bytes(), "", "64", "holds no whole frame"},
     };
     for (const auto& row : rows) {
         const WriteRun run(row.source, row.start, row.end);
-        EXPECT_EQ(run.result.outcome, WriteOutcome::NothingToWrite) << row.start << row.end;
-        EXPECT_NE(run.result.message.find(row.message), std::string::npos) << run.result.message;
-        EXPECT_FALSE(fs::exists(run.targetName));
-        EXPECT_FALSE(run.ReportExists());
-        EXPECT_FALSE(run.observer.busyPointer);
+        EXPECT_EQ(run.result.outcome, WriteOutcome::NothingToWrite) << row.what;
+        EXPECT_NE(run.result.message.find(row.told), std::string::npos) << run.result.message;
+        EXPECT_NE(run.result.message.find("Nothing was written."), std::string::npos) << row.what;
+        // The source alone: no target, no report, no lock, no leftover.
+        EXPECT_EQ(std::distance(fs::directory_iterator(run.dir.Path()), fs::directory_iterator()),
+                  1)
+            << row.what;
+        EXPECT_FALSE(run.observer.busyPointer) << row.what;
+        EXPECT_TRUE(run.observer.Statuses().empty()) << row.what;
     }
 }
 
-TEST(TargetWriter, EveryFrameCutAtTheStartStillTestsEachFrame) {
-    Bytes source = Ac3Frames(5);
-    source[3 * kFrame] = 0x00;
-    const WriteRun run(source, "-1000", "");
-    EXPECT_EQ(run.result.outcome, WriteOutcome::SourceDamaged);
-    EXPECT_TRUE(run.Target().empty());
-    EXPECT_FALSE(run.ReportExists());
-}
-
-TEST(TargetWriter, FirstFrameDamagedWritesNothingAtAll) {
+TEST(TargetWriter, FirstFrameDamagedLeavesTheEarlierTarget) {
     Bytes source = Ac3Frames(10);
     source[1] = 0x78;
-    const WriteRun run(source, "100", "64");
-    EXPECT_EQ(run.result.outcome, WriteOutcome::SourceDamaged);
-    EXPECT_EQ(run.result.message, "Source file damaged.");
-    EXPECT_EQ(run.result.framesWritten, 0);
-    EXPECT_TRUE(fs::exists(run.targetName));
-    EXPECT_TRUE(run.Target().empty());
-    EXPECT_FALSE(run.ReportExists());
-    EXPECT_TRUE(run.result.reportName.empty());
+    test::ScratchDir dir;
+    test::WriteFile(dir.File("source.ac3"), source);
+    test::WriteFile(dir.File("target.ac3"), Bytes(3, 0x42));
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result = WriteTarget(
+        WriteRequest{dir.File("source.ac3"), dir.File("target.ac3"), FileType::Ac3, "100", "64"},
+        Ac3Info(), observer);
+    EXPECT_EQ(result.outcome, WriteOutcome::SourceDamaged);
+    EXPECT_EQ(result.message.rfind("Source file damaged.", 0), 0U) << result.message;
+    EXPECT_NE(result.message.find("was not written"), std::string::npos) << result.message;
+    EXPECT_EQ(result.framesWritten, 0);
+    // Nothing but the two files that were there before.
+    EXPECT_EQ(test::ReadFile(dir.File("target.ac3")), Bytes(3, 0x42));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
+    EXPECT_TRUE(result.reportName.empty());
     // Plan lines only; no target information.
-    EXPECT_EQ(run.observer.InfoText(), kSourceInfo +
-                                           "100ms (00:00:00,096) to be add at beginning.\r\n"
-                                           "64ms (00:00:00,064) to be add at end.\r\n");
-    EXPECT_EQ(run.observer.Statuses(), (std::vector<std::string>{"pending..."}));
-    EXPECT_FALSE(run.observer.busyPointer);
+    EXPECT_EQ(observer.InfoText(), kSourceInfo +
+                                       "100ms (00:00:00,096) to be add at beginning.\r\n"
+                                       "64ms (00:00:00,064) to be add at end.\r\n");
+    EXPECT_EQ(observer.Statuses(), (std::vector<std::string>{"pending..."}));
+    EXPECT_FALSE(observer.busyPointer);
 }
 
 TEST(TargetWriter, DamagedFrameKeepsExactlyTheFramesBeforeItAndAddsNothingAtTheEnd) {
@@ -496,6 +504,12 @@ TEST(TargetWriter, ReportNameLosesTheLastFourCharacters) {
         {"abc", "abc.txt"},
         {"/data/x.y/ab", "/data/x.y/ab.txt"},
         {"/data/clips/", "/data/clips/.txt"},
+        // Characters, not bytes: "é" is two bytes in UTF-8 and is never split.
+        {"a\xC3\xA9" "bcd", "a.txt"},
+        {"film\xC3\xA9.ac3", "film\xC3\xA9.txt"},
+        {"\xC3\xA9.ac3", "\xC3\xA9.txt"},
+        {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC",
+         "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC.txt"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(ReportNameFor(row.target), row.report) << row.target;
@@ -511,19 +525,27 @@ TEST(TargetWriter, LongExtensionGivesItsReportBesideIt) {
     EXPECT_EQ(test::ReadTextFile(run.dir.File("a.d.txt")), run.observer.InfoText());
 }
 
-TEST(TargetWriter, ExistingTargetAndReportAreReplaced) {
+TEST(TargetWriter, ExistingTargetAndEarlierReportAreReplaced) {
     test::ScratchDir dir;
     const Bytes source = Ac3Frames(4);
     test::WriteFile(dir.File("s.ac3"), source);
     test::WriteFile(dir.File("t.ac3"), Bytes(50000, 0x55));
-    test::WriteTextFile(dir.File("t.txt"), std::string(50000, 'x'));
+    fs::permissions(dir.File("t.ac3"), fs::perms::owner_read | fs::perms::owner_write |
+                                           fs::perms::group_read | fs::perms::others_read);
+    // An earlier report of this program's, longer than the new one.
+    test::WriteTextFile(dir.File("t.txt"), kSourceInfo + std::string(50000, 'x'));
     RecordingObserver observer{kSourceInfo};
     const WriteResult result =
         WriteTarget(WriteRequest{dir.File("s.ac3"), dir.File("t.ac3"), FileType::Ac3, "", ""},
                     Ac3Info(), observer);
     EXPECT_EQ(result.outcome, WriteOutcome::Complete);
+    EXPECT_FALSE(result.reportRenamed);
     EXPECT_EQ(test::ReadFile(dir.File("t.ac3")), source);
     EXPECT_EQ(test::ReadTextFile(dir.File("t.txt")), observer.InfoText());
+    // The replacement keeps the replaced target's permissions, not a private 0600.
+    EXPECT_EQ(fs::status(dir.File("t.ac3")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
 }
 
 // Sources over 4 GiB: lengths and positions need 64 bits. A sparse file keeps this cheap:

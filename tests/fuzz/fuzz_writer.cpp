@@ -189,6 +189,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const long double writerLimit =
         std::max(static_cast<long double>(stream.size()), kWriterAddFloorBytes);
     const bool refusedForSize = info.FrameLength > 0 && addedBytes > writerLimit;
+    // No whole frame, or cuts that leave none: refused before the size is looked at.
+    const std::int64_t sourceFrames =
+        info.FrameLength > 0 ? static_cast<std::int64_t>(stream.size()) / info.FrameLength : 0;
+    const bool nothingLeft =
+        info.FrameLength > 0 &&
+        (sourceFrames == 0 || cutStart >= sourceFrames || cutEnd >= sourceFrames - cutStart);
     if (!refusedForSize && (addedBytes > kMaxAddedBytes || addedFrames > kMaxAddedFrames)) {
         velmora::fuzz::ClearScratchFolder();
         return 0;
@@ -213,6 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case velmora::WriteOutcome::NoUsableHeader:
         case velmora::WriteOutcome::TargetIsSource:
         case velmora::WriteOutcome::TooMuchToAdd:
+        case velmora::WriteOutcome::NothingToWrite:
             Require(!result.message.empty(), "writer: a refusal says why");
             Require(targetIsSource || !Exists(target), "writer: a refusal opens no target");
             Require(!Exists(report), "writer: a refusal saves no report");
@@ -265,9 +272,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         case velmora::WriteOutcome::SourceDamaged:
-            Require(Exists(target), "writer: a damaged source keeps the frames before the fault");
+            Require(Exists(target) == (result.framesWritten > 0),
+                    "writer: a damaged source keeps the frames before the fault, if any");
             Require(!Exists(report), "writer: a damaged source saves no report");
             break;
+        case velmora::WriteOutcome::TargetBusy:
         case velmora::WriteOutcome::ReadFailed:
         case velmora::WriteOutcome::WriteFailed:
         case velmora::WriteOutcome::ReportFailed:
@@ -275,12 +284,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Require(false, "writer: no read, write or report failure in a usable folder");
             break;
     }
-    // The cheaper refusals (no frame length, target is the source) come first.
-    Require((refusedForSize && !targetIsSource) ==
+    // The cheaper refusals (no frame length, target is the source, nothing left) come first.
+    Require((refusedForSize && !targetIsSource && !nothingLeft) ==
                 (result.outcome == velmora::WriteOutcome::TooMuchToAdd),
             "writer: exactly the plans beyond its ceiling are refused for their size");
     Require(info.FrameLength > 0 || result.outcome == velmora::WriteOutcome::NoUsableHeader,
             "writer: no frame length, no write");
+    Require((nothingLeft && !targetIsSource) ==
+                (result.outcome == velmora::WriteOutcome::NothingToWrite),
+            "writer: exactly the plans that keep no source frame are refused as empty");
 
     velmora::fuzz::ClearScratchFolder();
     return 0;

@@ -99,7 +99,7 @@ TEST(HeadlessFrontEnd, PrintsTheInformationTextWhenFinished) {
     frontEnd.View().SetText(TextBox::ed_Info, "line 1\r\nline 2\r\n");
     frontEnd.RunEventLoop();
     EXPECT_EQ(out.str(), "");
-    frontEnd.Finish();
+    EXPECT_TRUE(frontEnd.Finish());
     EXPECT_EQ(out.str(), "line 1\nline 2\n");
     EXPECT_EQ(err.str(), "");
 }
@@ -113,7 +113,7 @@ TEST(HeadlessFrontEnd, NeverClosesAWindowSoNothingIsStored) {
     bool closed = false;
     frontEnd.Attach(logic, [&] { closed = true; });
     frontEnd.RunEventLoop();
-    frontEnd.Finish();
+    EXPECT_TRUE(frontEnd.Finish());
     EXPECT_FALSE(closed);
     EXPECT_EQ(out.str(), "");
 }

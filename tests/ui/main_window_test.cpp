@@ -191,7 +191,8 @@ TEST_F(MainWindowTest, DamagedSourceIsAQuestionMessage) {
     EXPECT_EQ(window.cmd_Write_Click(), WriteRun::Failed);
     ASSERT_EQ(view.messages.size(), 1U);
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Question);
-    EXPECT_EQ(view.messages[0].text, "Source file damaged.");
+    EXPECT_EQ(view.messages[0].text, "Source file damaged. Target file \"" + dir.File("d_out.ac3") +
+                                         "\" holds the 3 frames written before the damaged one.");
     EXPECT_FALSE(view.busyPointer);
     EXPECT_EQ(std::filesystem::file_size(dir.File("d_out.ac3")), 3U * 1792);
 }
@@ -205,7 +206,8 @@ TEST_F(MainWindowTest, TargetThatIsTheSourceIsRefused) {
     EXPECT_EQ(window.cmd_Write_Click(), WriteRun::Failed);
     ASSERT_EQ(view.messages.size(), 1U);
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Stop);
-    EXPECT_EQ(view.messages[0].text, "Target file is the source file.");
+    EXPECT_EQ(view.messages[0].text,
+              "Target file \"" + dir.File("./a.ac3") + "\" is the source file.");
     EXPECT_EQ(test::ReadFile(source), before);
 }
 

@@ -20,8 +20,9 @@ class HeadlessFrontEnd final : public FrontEnd {
     void Attach(MainWindow& /*logic*/, std::function<void()> /*onClose*/) override {}
     // Nothing could arrive, so the program goes on to its end.
     void RunEventLoop() override {}
-    // Prints the information text, if the run produced any.
-    void Finish() override;
+    // Prints the information text, if the run produced any; a failure to print it is told on
+    // the message stream.
+    [[nodiscard]] bool Finish() override;
 
   private:
     std::ostream& out_;

@@ -1,0 +1,52 @@
+// The file layer: exclusive creation, and the positioned writes a frame walk patches with.
+#include "correction/byte_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/test_support.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+
+TEST(ByteFile, CreatesOnlyWhatDoesNotExist) {
+    test::ScratchDir dir;
+    test::WriteFile(dir.File("taken"), Bytes(4, 9));
+    fs::create_symlink(dir.File("nowhere"), dir.Path() / "dangling");
+    for (const char* name : {"taken", "dangling"}) {
+        OutputFile file;
+        EXPECT_FALSE(file.CreateNew(dir.File(name))) << name;
+        EXPECT_EQ(file.Reason(), "File exists") << name;
+    }
+    // Nothing was written through the link or over the file.
+    EXPECT_FALSE(fs::exists(dir.File("nowhere")));
+    EXPECT_EQ(test::ReadFile(dir.File("taken")), Bytes(4, 9));
+}
+
+TEST(ByteFile, PositionTruncateAndWriteAt) {
+    test::ScratchDir dir;
+    OutputFile file;
+    ASSERT_TRUE(file.CreateNew(dir.File("out")));
+    const Bytes block = {1, 2, 3, 4, 5, 6};
+    ASSERT_TRUE(file.Write(block.data(), block.size()));
+    EXPECT_EQ(file.Position(), std::optional<std::int64_t>(6));
+    // Patched in place: the position of the next Write() does not move.
+    const Bytes patch = {9, 9};
+    ASSERT_TRUE(file.WriteAt(1, patch.data(), patch.size()));
+    EXPECT_EQ(file.Position(), std::optional<std::int64_t>(6));
+    // Writing goes on at the new end, never past a hole.
+    ASSERT_TRUE(file.Truncate(4));
+    EXPECT_EQ(file.Position(), std::optional<std::int64_t>(4));
+    ASSERT_TRUE(file.Write(patch.data(), 1));
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(test::ReadFile(dir.File("out")), (Bytes{1, 9, 9, 4, 9}));
+    EXPECT_FALSE(file.Position());
+    EXPECT_FALSE(file.WriteAt(0, patch.data(), 1));
+}
+
+}  // namespace
+}  // namespace velmora
