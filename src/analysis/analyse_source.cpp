@@ -249,8 +249,8 @@ std::string AnalyseDts(SourceReader& source, StreamInfo& info) {
     if (!DtsSyncOk(header)) {
         if (DtsSubstreamLength(bytes) > 0) {
             info.Unusable =
-                "This DTS-HD stream has no core frames (lossless only); only its extension "
-                "substreams are there, and they cannot be corrected";
+                "This DTS-HD stream has no core frames (lossless only), and only streams with "
+                "core frames can be corrected";
         }
         return "No DTS information, or header corrupt.\r\n";
     }
@@ -266,7 +266,7 @@ std::string AnalyseDts(SourceReader& source, StreamInfo& info) {
     info.FrameLength = static_cast<std::int32_t>(facts.length);
     SetTiming(info, DtsSamplingRate(header.samplingFrequency), DtsSamplesPerFrame(header));
     if (info.FrameLength == 0) {
-        info.Unusable = "The sampling rate code of the DTS header has no rate";
+        info.Unusable = "The sampling rate code of the DTS header has no rate, so the frames cannot be timed";
     }
     info.AudioEnd = source.Length();
     if (info.FrameLength > 0) {
@@ -321,7 +321,8 @@ std::string AnalyseMpegAudio(SourceReader& source, StreamInfo& info, std::uint8_
             (info.AudioEnd - info.AudioStart - info.InfoFrameLength) / info.FrameLength;
     }
     if (header.bitrateIndex == 0 && header.samplingRate > 0 && header.layerCode != 0) {
-        info.Unusable = "Free-format MPEG audio has no bit rate in its header and cannot be corrected";
+        info.Unusable = "Free-format MPEG audio has no bit rate in its header, so its frames cannot be "
+                        "measured";
     }
     return MpegAudioReport(header, info.FrameLength);
 }
@@ -345,8 +346,8 @@ SourceAnalysis AnalyseSource(const std::string& sourceName, FileType fileType) {
                 // The chunked DTS-HD file format, not a raw stream: its chunks would have to be
                 // rewritten, which Velmora does not do.
                 analysis.info.Unusable =
-                    "This is a DTS-HD file in chunks (it starts with DTSHDHDR), not a raw DTS "
-                    "stream; it cannot be corrected";
+                    "It is a DTS-HD file in chunks (it starts with DTSHDHDR), not a raw DTS "
+                    "stream";
             }
             switch (analysis.info.Unusable.empty() ? fileType : FileType::Unknown) {
                 case FileType::Dts:

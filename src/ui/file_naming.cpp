@@ -1,6 +1,8 @@
 // What a source's name tells: its format, a target name to propose, a delay written into it.
 #include "ui/file_naming.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 
 #include "common/number_text.h"
@@ -21,9 +23,30 @@ std::string_view LastCharacters(std::string_view text, std::size_t count) {
     return text.size() <= count ? text : text.substr(text.size() - count);
 }
 
-// MPEG audio goes by more names than its type word: each layer's own and the MPEG-2 one.
-bool IsOtherMpegAudioEnding(const std::string& ending) {
-    return ending == "MP1" || ending == "MP2" || ending == "MP3" || ending == "M2A";
+// Names of a type that its type word does not cover, as the extension stands in the name
+// (".mp3", ".EAC3"); empty for every other name.
+std::string_view KeptExtension(std::string_view name, FileType type) {
+    static constexpr std::array<std::string_view, 4> kMpegAudio = {".MP1", ".MP2", ".MP3", ".M2A"};
+    static constexpr std::array<std::string_view, 2> kAc3 = {".EAC3", ".EC3"};
+    const auto match = [&](auto& endings) -> std::string_view {
+        for (const std::string_view ending : endings) {
+            const std::string_view tail = LastCharacters(name, ending.size());
+            if (tail.size() == ending.size() && UpperCase(tail) == ending) {
+                return tail;
+            }
+        }
+        return {};
+    };
+    switch (type) {
+        case FileType::MpegAudio:
+            return match(kMpegAudio);
+        case FileType::Ac3:
+            return match(kAc3);
+        case FileType::Dts:
+        case FileType::Unknown:
+            break;
+    }
+    return {};
 }
 
 }  // namespace
@@ -31,7 +54,7 @@ bool IsOtherMpegAudioEnding(const std::string& ending) {
 FileType FileTypeFromExtension(std::string_view name) {
     // No dot is needed in front: "filedts" is a DTS file too.
     const std::string ending = UpperCase(LastCharacters(name, 3));
-    if (ending == "MPA" || IsOtherMpegAudioEnding(ending)) {
+    if (ending == "MPA" || !KeptExtension(name, FileType::MpegAudio).empty()) {
         return FileType::MpegAudio;
     }
     if (ending == "DTS") {
@@ -68,27 +91,27 @@ std::string_view TargetExtension(FileType type) {
 
 std::string ProposeTargetName(const std::string& sourceName, FileType type) {
     const std::string_view word = TypeWord(type);
-    // An .mp3 stays an .mp3 (and so on): only names the type word does not cover keep
-    // their own ending.
-    const std::string ending(LastCharacters(sourceName, 3));
-    const std::string ownExtension = "." + ending;
-    const std::string_view extension = type == FileType::MpegAudio && IsOtherMpegAudioEnding(UpperCase(ending))
-                                           ? std::string_view(ownExtension)
-                                           : TargetExtension(type);
+    // An .mp3 stays an .mp3 and an .eac3 an .eac3: names the type word does not cover keep
+    // their own extension.
+    const std::string_view kept = KeptExtension(sourceName, type);
+    const std::string extension(kept.empty() ? TargetExtension(type) : kept);
     // A format mark such as "Film AC3 DELAY -40ms.ac3" marks where the film's own name ends.
     // The extension's letters never count, and the search is case-exact, so "movie.AC3"
     // is not mistaken for a mark.
-    const std::size_t searchable = sourceName.size() >= 3 ? sourceName.size() - 3 : 0;
+    const std::size_t extensionLength = std::max<std::size_t>(kept.size(), 4) - 1;
+    const std::size_t searchable =
+        sourceName.size() >= extensionLength ? sourceName.size() - extensionLength : 0;
     const std::string_view head = std::string_view(sourceName).substr(0, searchable);
     const std::size_t mark = head.rfind(word);
     // The character in front of the mark (a blank, dash or underscore) is dropped with it. A
     // mark with fewer than two characters before it would leave no name at all, so such a
     // name is treated like one without a mark.
     if (mark != std::string_view::npos && mark >= 2) {
-        return sourceName.substr(0, mark - 1) + std::string(extension);
+        return sourceName.substr(0, mark - 1) + extension;
     }
-    const std::size_t stem = sourceName.size() >= 4 ? sourceName.size() - 4 : 0;
-    return sourceName.substr(0, stem) + "_fix" + std::string(extension);
+    const std::size_t stem =
+        sourceName.size() >= extensionLength + 1 ? sourceName.size() - extensionLength - 1 : 0;
+    return sourceName.substr(0, stem) + "_fix" + extension;
 }
 
 std::optional<std::int32_t> DelayFromFileName(const std::string& sourceName) {

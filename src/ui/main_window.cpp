@@ -22,8 +22,8 @@ FileDialogConfig SourceDialog() {
     return FileDialogConfig{
         .initialName = "test.file",
         .filter =
-            "AC3-Files|*.AC3|MPA-Files|*.MPA;*.MP1;*.MP2;*.MP3;*.M2A|DTS-Files|*.DTS|All known "
-            "files|*.AC3;*.MPA;*.MP1;*.MP2;*.MP3;*.M2A;*.DTS",
+            "AC3-Files|*.AC3;*.EAC3;*.EC3|MPA-Files|*.MPA;*.MP1;*.MP2;*.MP3;*.M2A|DTS-Files|*.DTS|All known "
+            "files|*.AC3;*.EAC3;*.EC3;*.MPA;*.MP1;*.MP2;*.MP3;*.M2A;*.DTS",
         .selectedFilter = 4,
         .title = "Open Source File",
         .flags = OFN_FILEMUSTEXIST,
@@ -34,8 +34,8 @@ FileDialogConfig TargetDialog() {
     return FileDialogConfig{
         .initialName = "test.file",
         .filter =
-            "AC3-Files|*.AC3|MPA-Files|*.MPA;*.MP1;*.MP2;*.MP3;*.M2A|All known "
-            "files|*.AC3;*.MPA;*.MP1;*.MP2;*.MP3;*.M2A",
+            "AC3-Files|*.AC3;*.EAC3;*.EC3|MPA-Files|*.MPA;*.MP1;*.MP2;*.MP3;*.M2A|All known "
+            "files|*.AC3;*.EAC3;*.EC3;*.MPA;*.MP1;*.MP2;*.MP3;*.M2A",
         .selectedFilter = 3,
         .title = "Open Target File",
         .flags = OFN_OVERWRITEPROMPT,

@@ -198,8 +198,14 @@ TEST(AnalyseSource, RatesOfOtherSamplingFrequencies) {
         std::uint64_t length;
         const char* lines;
         bool warned;
+        std::uint8_t bsidByte = 0x40;  // bsid 8
     } rows[] = {
         {0x80 | 28, 50000, "There are 20.833334 frames in one second.\r\n", true},
+        // bsid 9: the same codes at half the sampling rate, so half the frames per second.
+        {0x1E, 10 * 1792,
+         "Sampling rate: 24 kHz\r\nNominal bit rate: 224 kbps\r\nFramelength: 0x0700\r\n"
+         "Length: 10frames (00:00:00,640)\r\nThere are 15.625 frames in one second.\r\n",
+         false, 0x48},
         {0x40 | 20, 5 * 834 + 5 * 836,
          "Framelength: 0x0342\r\nLength: 10frames (00:00:00,348)\r\n"
          "There are 28.710938 frames in one second.\r\n",
@@ -209,7 +215,7 @@ TEST(AnalyseSource, RatesOfOtherSamplingFrequencies) {
     };
     for (const auto& row : rows) {
         const SourceAnalysis a = AnalyseSource(
-            MakeSource(dir, "x.ac3", {0x0B, 0x77, 0, 0, row.fifthByte}, row.length),
+            MakeSource(dir, "x.ac3", {0x0B, 0x77, 0, 0, row.fifthByte, row.bsidByte}, row.length),
             FileType::Ac3);
         EXPECT_NE(a.report->find(row.lines), std::string::npos) << *a.report;
         EXPECT_EQ(a.report->find(warning) != std::string::npos, row.warned) << *a.report;
@@ -229,6 +235,29 @@ TEST(AnalyseSource, MpegAudioReport) {
     EXPECT_EQ(a.info.FramesPerSecond, 41.666668f);
     EXPECT_EQ(a.info.NominalBitRate, 0);
     EXPECT_EQ(a.fifthByte, 0x44);
+}
+
+// Streams that cannot be corrected say why, in the report and for the writer's message.
+TEST(AnalyseSource, UncorrectableStreamsSayWhy) {
+    ScratchDir dir;
+    const struct {
+        const char* name;
+        Bytes start;
+        FileType type;
+        const char* reason;
+    } rows[] = {
+        {"ll.dts", {0x64, 0x58, 0x20, 0x25, 0, 0, 0, 0, 0, 0}, FileType::Dts, "no core frames"},
+        {"c.dts", {'D', 'T', 'S', 'H', 'D', 'H', 'D', 'R', 0, 0}, FileType::Dts, "DTSHDHDR"},
+        {"c.dtshd", {'D', 'T', 'S', 'H', 'D', 'H', 'D', 'R', 0, 0}, FileType::Ac3, "DTSHDHDR"},
+        {"free.mp3", {0xFF, 0xFB, 0x04, 0x00}, FileType::MpegAudio, "Free-format"},
+    };
+    for (const auto& row : rows) {
+        const SourceAnalysis a =
+            AnalyseSource(MakeSource(dir, row.name, row.start, 4000), row.type);
+        EXPECT_EQ(a.info.FrameLength, 0) << row.name;
+        EXPECT_NE(a.info.Unusable.find(row.reason), std::string::npos) << row.name;
+        EXPECT_NE(a.report->find(a.info.Unusable + ".\r\n"), std::string::npos) << *a.report;
+    }
 }
 
 TEST(AnalyseSource, SourcesOverTwoGibibytes) {

@@ -13,6 +13,8 @@
 #include "correction/correction_plan.h"
 #include "correction/recording_observer.h"
 #include "correction/target_writer.h"
+#include "bit_writer.h"
+#include "formats/dts_frame.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -29,6 +31,8 @@ struct Stream {
     FileType fileType;
     // The stream starts with an info frame that players read the stream's length from.
     bool infoFrame = false;
+    // An extension substream follows every core frame, as in DTS-HD.
+    bool extensionSubstreams = false;
 };
 
 const Stream kStreams[] = {
@@ -49,7 +53,67 @@ const Stream kStreams[] = {
     {"Mp3_Mpeg25_11k", "mp3", 11025, "-c:a libmp3lame -b:a 32k -write_xing 0",
      FileType::MpegAudio},
     {"Dts_48k", "dts", 48000, "-c:a dca -strict -2 -f dts", FileType::Dts},
+    {"DtsHd_48k", "dts", 48000, "-c:a dca -strict -2 -f dts", FileType::Dts, false, true},
+    {"Eac3_48k_51_640", "eac3", 48000, "-ac 6 -c:a eac3 -b:a 640k", FileType::Ac3},
+    {"Eac3_48k_20_192", "ec3", 48000, "-c:a eac3 -b:a 192k -f eac3", FileType::Ac3},
+    {"Eac3_44k_20_256", "eac3", 44100, "-c:a eac3 -b:a 256k", FileType::Ac3},
+    {"Eac3_32k_51_384", "eac3", 32000, "-ac 6 -c:a eac3 -b:a 384k", FileType::Ac3},
 };
+
+// CRC-16 CCITT (generator 0x1021, start 0xFFFF), the check of an extension substream header.
+std::uint16_t CrcCcitt(std::span<const std::uint8_t> bytes) {
+    std::uint16_t crc = 0xFFFF;
+    for (const std::uint8_t byte : bytes) {
+        crc ^= static_cast<std::uint16_t>(byte << 8);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = static_cast<std::uint16_t>((crc & 0x8000) != 0 ? (crc << 1) ^ 0x1021 : crc << 1);
+        }
+    }
+    return crc;
+}
+
+// An extension substream of `assetBytes` bytes of asset data: a header without static fields
+// for one asset whose descriptor names no coding component, with the header's CRC (CRC-16
+// CCITT over everything after the user bits), so decoders read and skip it.
+Bytes ExtensionSubstream(std::uint32_t assetBytes) {
+    constexpr std::uint32_t kHeaderBytes = 17;
+    BitWriter bits;
+    bits.Put(0x64582025, 32);                      // SYNCEXTSSH
+    bits.Put(0, 8);                                // UserDefinedBits
+    bits.Put(0, 2);                                // nExtSSIndex
+    bits.Put(0, 1);                                // bHeaderSizeType: 8 and 16 bits
+    bits.Put(kHeaderBytes - 1, 8);                 // nuExtSSHeaderSize
+    bits.Put(kHeaderBytes + assetBytes - 1, 16);   // nuExtSSFsize
+    bits.Put(0, 1);                                // bStaticFieldsPresent
+    bits.Put(assetBytes - 1, 16);                  // nuAssetFsize
+    bits.Put(3, 9);                                // nuAssetDescriptFsize: 4 bytes
+    bits.Put(0, 3);                                // nuAssetIndex
+    bits.Put(0, 2);                                // no DRC, no dialogue normalisation
+    bits.Put(0, 2);                                // nuCodingMode 0
+    bits.Put(0, 12);                               // nuCoreExtensionMask: no component
+    bits.PadTo(120);
+    Bytes substream = bits.Bytes();
+    const std::uint16_t crc = CrcCcitt(std::span(substream).subspan(5, 10));
+    substream.push_back(static_cast<std::uint8_t>(crc >> 8));
+    substream.push_back(static_cast<std::uint8_t>(crc));
+    substream.resize(kHeaderBytes + assetBytes, 0);
+    return substream;
+}
+
+// A DTS stream made DTS-HD: every core frame followed by an extension substream.
+Bytes WithExtensionSubstreams(const Bytes& core) {
+    Bytes stream;
+    for (std::size_t at = 0; at + kDtsHeaderBytes <= core.size();) {
+        const auto length = static_cast<std::size_t>(DtsFrameLength(DecodeDtsHeader(
+            std::span(core).subspan(at, kDtsHeaderBytes))));
+        stream.insert(stream.end(), core.begin() + static_cast<std::ptrdiff_t>(at),
+                      core.begin() + static_cast<std::ptrdiff_t>(std::min(at + length, core.size())));
+        const Bytes substream = ExtensionSubstream(64 + static_cast<std::uint32_t>(at % 7) * 4);
+        stream.insert(stream.end(), substream.begin(), substream.end());
+        at += length;
+    }
+    return stream;
+}
 
 // Names the stream in test output instead of dumping its bytes.
 void PrintTo(const Stream& stream, std::ostream* os) {
@@ -63,6 +127,9 @@ bool Encode(const Stream& stream, const std::string& file) {
         std::to_string(stream.samplingRate) + ":duration=3 -ac 2 " + stream.encoderOptions + " " +
         ShellQuote(file));
     EXPECT_EQ(r.exitStatus, 0) << r.err;
+    if (r.exitStatus == 0 && stream.extensionSubstreams) {
+        test::WriteFile(file, WithExtensionSubstreams(test::ReadFile(file)));
+    }
     return r.exitStatus == 0;
 }
 
@@ -71,7 +138,7 @@ bool Encode(const Stream& stream, const std::string& file) {
 // and padding applies.
 std::int64_t DecodedSamples(const std::string& file, bool raw = true) {
     const test::CommandResult r =
-        test::RunCommand(std::string("ffmpeg -v error -xerror ") +
+        test::RunCommand(std::string("ffmpeg -v error -xerror -err_detect crccheck+explode ") +
                          (raw ? "-flags2 +skip_manual " : "") + "-i " + ShellQuote(file) +
                          " -f s16le -ac 1 - | wc -c");
     EXPECT_EQ(r.exitStatus, 0) << file << ": " << r.err;

@@ -37,6 +37,9 @@ TEST(ProposeTargetName, FormatMarkOrFixSuffix) {
         // MPEG audio keeps its own ending when the type word is not it.
         {"/m/song.mp3", FileType::MpegAudio, "/m/song_fix.mp3"},
         {"/m/SONG.MP2", FileType::MpegAudio, "/m/SONG_fix.MP2"},
+        {"/m/movie.eac3", FileType::Ac3, "/m/movie_fix.eac3"},
+        {"/m/movie.EC3", FileType::Ac3, "/m/movie_fix.EC3"},
+        {"/m/Film AC3 DELAY 20ms.eac3", FileType::Ac3, "/m/Film.eac3"},
         // A capitalised type word in a folder name cuts the proposal inside the folder.
         {R"(C:\AC3 work\movie.ac3)", FileType::Ac3, "C:.ac3"},
         {"/films/Film_DTS_DELAY 120ms.dts", FileType::Dts, "/films/Film.dts"},
