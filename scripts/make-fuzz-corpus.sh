@@ -45,6 +45,19 @@ encode mp3-24k-48.mp3 24000 1 -c:a libmp3lame -b:a 48k -write_xing 0 -id3v2_vers
 encode mp3-8k-16.mp3 8000 1 -c:a libmp3lame -b:a 16k -write_xing 0 -id3v2_version 0 -f mp3
 encode dts-48k-1536.dts 48000 2 -c:a dca -strict -2 -b:a 1536k -f dts
 encode dts-44k-1411.dts 44100 2 -c:a dca -strict -2 -b:a 1411k -f dts
+encode eac3-48k-640.eac3 48000 6 -c:a eac3 -b:a 640k -f eac3
+encode eac3-32k-96.eac3 32000 2 -c:a eac3 -b:a 96k -f eac3
+# DTS-HD: each core frame followed by an extension substream of 81 bytes (a 17-byte header
+# with its CRC for one asset without coding components, then 64 bytes of asset data).
+exss='\x64\x58\x20\x25\x00\x02\x00\x0a\x00\x03\xf0\x18\x00\x00\x00\xc1\x1d'
+core="$work/dts-48k-1536.dts"
+frame=$(( ( ($(od -An -tu1 -j5 -N1 "$core") & 3) << 12 | $(od -An -tu1 -j6 -N1 "$core") << 4 | $(od -An -tu1 -j7 -N1 "$core") >> 4 ) + 1 ))
+for ((at = 0; at + frame <= $(stat -c %s "$core"); at += frame)); do
+    dd if="$core" iflag=skip_bytes,count_bytes skip="$at" count="$frame" status=none
+    printf "$exss"
+    head -c 64 /dev/zero
+done >"$work/dtshd-48k.dts"
+head -c "$head_bytes" "$work/dtshd-48k.dts" >"$out/fuzz_headers/stream-dtshd-48k.dts"
 
 # ---- Header bytes of the worked examples --------------------------------------------------
 h="$out/fuzz_headers"
@@ -105,6 +118,9 @@ writer mp3-padded-frames '\x01' '100' '' "$w/mp3-44k-128.mp3"
 writer mp3-mpeg2 '\x01' '-24' '48' "$w/mp3-24k-48.mp3"
 writer dts-delays '\x02' '-11' '11' "$w/dts-48k-1536.dts" 8192
 writer dts-44k '\x02' '+21.5' '-0.4' "$w/dts-44k-1411.dts"
+writer eac3-delays '\x04' '-64' '100' "$w/eac3-48k-640.eac3" 16384
+writer eac3-32k '\x00' '96' '-32' "$w/eac3-32k-96.eac3"
+writer dtshd-delays '\x02' '-21' '11' "$w/dtshd-48k.dts" 16384
 # DTS with FSIZE 0: one-byte frames, the smallest the writer can meet.
 printf '\x7f\xfe\x80\x01\xfc\x00\x00\x02\x74\x00' >"$w/dts-fsize-0"
 head -c 246 /dev/zero >>"$w/dts-fsize-0"

@@ -11,6 +11,7 @@
 #include "analysis/analyse_source.h"
 #include "analysis/dts_header.h"
 #include "analysis/mpeg_audio_header.h"
+#include "formats/frame_facts.h"
 #include "fuzz_scratch.h"
 
 namespace {
@@ -157,6 +158,28 @@ void CheckAnalysis(const std::string& fileName, std::span<const std::uint8_t> by
     }
 }
 
+
+// What the writer walks by: a unit's facts, E-AC-3 dependent frames and DTS-HD extension
+// substreams included.
+void CheckFrameFacts(std::span<const std::uint8_t> bytes) {
+    for (const velmora::FileType fileType :
+         {velmora::FileType::Ac3, velmora::FileType::MpegAudio, velmora::FileType::Dts}) {
+        const velmora::FrameFacts facts = velmora::ReadFrameFacts(fileType, bytes);
+        Require(facts.length >= 0, "frame facts: a unit is never of negative length");
+        Require(facts.samples >= 0 && facts.samples <= 128 * 32,
+                "frame facts: a unit holds at most 4096 samples");
+        Require(facts.samplingRate >= 0 && facts.samplingRate <= 48000,
+                "frame facts: sampling rates run up to 48 kHz");
+        if (facts.syncOk && facts.length > 0 && static_cast<std::size_t>(facts.length) <= bytes.size()) {
+            // A unit that fits reads the same from exactly its own bytes.
+            const velmora::FrameFacts alone = velmora::ReadFrameFacts(
+                fileType, bytes.first(static_cast<std::size_t>(facts.length)));
+            Require(alone.syncOk && alone.length <= facts.length,
+                    "frame facts: a unit does not need bytes past its end");
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -164,6 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckAc3(bytes);
     CheckDts(bytes);
     CheckMpegAudio(bytes);
+    CheckFrameFacts(bytes);
 
     // The analysis reads at most ten bytes and takes the rest from the length, so the file
     // holds the whole input: the length lines and the short-frame warning see it too.
