@@ -1,23 +1,12 @@
 // Reading the raw Windows command line: the program path, quotes, switches and their values.
 #include "app/command_line.h"
 
+#include "common/ascii_text.h"
 #include "common/number_text.h"
 
 namespace velmora {
 
 namespace {
-
-// Only ASCII letters change, so every position in the copy is the same as in the given
-// text, whatever bytes a file name holds.
-std::string UpperCaseAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return upper;
-}
 
 struct FoundSwitch {
     bool present = false;
@@ -91,7 +80,9 @@ std::string SwitchValue(std::string_view argumentText, std::size_t position,
 
 BatchRequest ParseCommandLine(std::string_view argumentText) {
     // Switch names are matched without regard to case, but values keep their own case.
-    const std::string upper = UpperCaseAscii(argumentText);
+    // Only ASCII letters change, so every position in the copy is the same as in the given
+    // text, whatever bytes a file name holds.
+    const std::string upper = AsciiUpperCase(argumentText);
 
     BatchRequest request;
     const FoundSwitch source = FindValueSwitch(argumentText, upper, "/SOURCE");

@@ -1,17 +1,11 @@
 // Start-up and the batch run.
 #include "app/start_up.h"
 
-#include <filesystem>
-#include <system_error>
+#include "common/file_exists.h"
 
 namespace velmora {
 
 namespace {
-
-bool FileExists(const std::string& name) {
-    std::error_code ignored;
-    return !name.empty() && std::filesystem::exists(name, ignored);
-}
 
 void ShowPlainMessage(MainView& view, const std::string& text) {
     view.ShowMessage(MessageIcon::None, text, "OK", 1);

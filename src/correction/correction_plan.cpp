@@ -1,4 +1,4 @@
-// Turns the two delay texts into whole frames to cut or add at each end of the stream.
+// Turns the two delays into whole frames to cut or add at each end of the stream.
 #include "correction/correction_plan.h"
 
 #include <limits>
@@ -48,12 +48,12 @@ std::int64_t DelayToFrames(std::int64_t magnitudeMs, float framesPerSecond) {
     return RoundToInt64(frames);
 }
 
-PlannedCorrection MakeCorrectionPlan(std::string_view startDelayText, std::string_view endDelayText,
+PlannedCorrection MakeCorrectionPlan(std::int32_t startDelayMs, std::int32_t endDelayMs,
                                      const StreamInfo& info) {
     PlannedCorrection result;
     CorrectionPlan& plan = result.plan;
-    plan.startDelayMs = ReadWholeMilliseconds(startDelayText);
-    plan.endDelayMs = ReadWholeMilliseconds(endDelayText);
+    plan.startDelayMs = startDelayMs;
+    plan.endDelayMs = endDelayMs;
 
     const float fps = info.FramesPerSecond;
     const std::int64_t frameLength = info.FrameLength;

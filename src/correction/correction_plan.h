@@ -1,9 +1,8 @@
-// Turns the two delay texts into whole frames to cut or add at each end of the stream.
+// Turns the two delays into whole frames to cut or add at each end of the stream.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "analysis/stream_info.h"
 
@@ -29,9 +28,10 @@ struct PlannedCorrection {
 // Whole frames for a delay magnitude in milliseconds at the given rate.
 [[nodiscard]] std::int64_t DelayToFrames(std::int64_t magnitudeMs, float framesPerSecond);
 
-// From the texts as the delay boxes hold them. Any text gives a plan.
-[[nodiscard]] PlannedCorrection MakeCorrectionPlan(std::string_view startDelayText,
-                                                   std::string_view endDelayText,
+// From the two delays in whole milliseconds, as read from the delay boxes. Any delays give
+// a plan.
+[[nodiscard]] PlannedCorrection MakeCorrectionPlan(std::int32_t startDelayMs,
+                                                   std::int32_t endDelayMs,
                                                    const StreamInfo& info);
 
 }  // namespace velmora

@@ -104,7 +104,7 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
                         WriteObserver& observer) {
     observer.ProcessPendingEvents();
     const PlannedCorrection planned =
-        MakeCorrectionPlan(request.startDelayText, request.endDelayText, info);
+        MakeCorrectionPlan(request.startDelayMs, request.endDelayMs, info);
     const CorrectionPlan& plan = planned.plan;
     if (!planned.lines.empty()) {
         observer.AppendInfo(planned.lines);

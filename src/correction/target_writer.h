@@ -28,9 +28,9 @@ struct WriteRequest {
     std::string sourceName;
     std::string targetName;
     FileType fileType = FileType::Ac3;
-    // The delay boxes' texts, read as the plan reads them.
-    std::string startDelayText;
-    std::string endDelayText;
+    // The delays in whole milliseconds, read from the delay boxes where they were typed.
+    std::int32_t startDelayMs = 0;
+    std::int32_t endDelayMs = 0;
 };
 
 struct WriteResult {

@@ -3,21 +3,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
+#include "common/ascii_text.h"
 #include "common/number_text.h"
 
 namespace velmora {
 
 namespace {
-
-std::string UpperCase(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return upper;
-}
 
 std::string_view LastCharacters(std::string_view text, std::size_t count) {
     return text.size() <= count ? text : text.substr(text.size() - count);
@@ -31,7 +23,7 @@ std::string_view KeptExtension(std::string_view name, FileType type) {
     const auto match = [&](auto& endings) -> std::string_view {
         for (const std::string_view ending : endings) {
             const std::string_view tail = LastCharacters(name, ending.size());
-            if (tail.size() == ending.size() && UpperCase(tail) == ending) {
+            if (tail.size() == ending.size() && AsciiUpperCase(tail) == ending) {
                 return tail;
             }
         }
@@ -53,7 +45,7 @@ std::string_view KeptExtension(std::string_view name, FileType type) {
 
 FileType FileTypeFromExtension(std::string_view name) {
     // No dot is needed in front: "filedts" is a DTS file too.
-    const std::string ending = UpperCase(LastCharacters(name, 3));
+    const std::string ending = AsciiUpperCase(LastCharacters(name, 3));
     if (ending == "MPA" || !KeptExtension(name, FileType::MpegAudio).empty()) {
         return FileType::MpegAudio;
     }

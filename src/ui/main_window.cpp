@@ -1,10 +1,9 @@
 // The window's behaviour: choosing source and target, the Write button rule, the Write operation.
 #include "ui/main_window.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "analysis/analyse_source.h"
+#include "common/file_exists.h"
+#include "common/number_text.h"
 #include "correction/silent_frames.h"
 #include "ui/file_naming.h"
 #include "ui/view_write_observer.h"
@@ -12,11 +11,6 @@
 namespace velmora {
 
 namespace {
-
-bool FileExists(const std::string& name) {
-    std::error_code ignored;
-    return !name.empty() && std::filesystem::exists(name, ignored);
-}
 
 FileDialogConfig SourceDialog() {
     return FileDialogConfig{
@@ -115,8 +109,9 @@ WriteRun MainWindow::cmd_Write_Click() {
         .sourceName = state_.SourceName,
         .targetName = state_.TargetName,
         .fileType = state_.fileType,
-        .startDelayText = view_.Text(TextBox::ed_Delay),
-        .endDelayText = view_.Text(TextBox::ed_EndDelay),
+        // The boxes' texts are read as numbers here, once; the correction takes milliseconds.
+        .startDelayMs = ReadWholeMilliseconds(view_.Text(TextBox::ed_Delay)),
+        .endDelayMs = ReadWholeMilliseconds(view_.Text(TextBox::ed_EndDelay)),
     };
     ViewWriteObserver observer(view_);
     const WriteResult result = WriteTarget(request, state_.streamInfo, observer);

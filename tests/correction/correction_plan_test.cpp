@@ -1,5 +1,7 @@
-// Delay texts to whole frames and plan lines.
+// Delay box texts to whole frames and plan lines.
 #include "correction/correction_plan.h"
+
+#include "common/number_text.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +86,8 @@ class CorrectionPlanRows : public ::testing::TestWithParam<PlanRow> {};
 
 TEST_P(CorrectionPlanRows, GivesCountsBytesAndLines) {
     const PlanRow& row = GetParam();
-    const PlannedCorrection planned = MakeCorrectionPlan(row.startText, row.endText, Ac3At448());
+    const PlannedCorrection planned = MakeCorrectionPlan(ReadWholeMilliseconds(row.startText),
+                                                         ReadWholeMilliseconds(row.endText), Ac3At448());
     const CorrectionPlan& plan = planned.plan;
     EXPECT_EQ(plan.startDelayMs, row.startDelayMs);
     EXPECT_EQ(plan.endDelayMs, row.endDelayMs);
@@ -130,7 +133,7 @@ TEST(CorrectionPlan, DelayToFramesRoundsToNearestHalfToEven) {
 TEST(CorrectionPlan, RateNotPositiveChangesNothingButKeepsLines) {
     StreamInfo info = Ac3At448();
     info.FramesPerSecond = 0.0f;
-    const PlannedCorrection planned = MakeCorrectionPlan("-100", "64", info);
+    const PlannedCorrection planned = MakeCorrectionPlan(-100, 64, info);
     EXPECT_EQ(planned.plan.cutStartFrames, 0);
     EXPECT_EQ(planned.plan.addEndFrames, 0);
     EXPECT_EQ(planned.lines,
@@ -138,7 +141,7 @@ TEST(CorrectionPlan, RateNotPositiveChangesNothingButKeepsLines) {
               "64ms (00:00:00,000) to be add at end.\r\n");
 
     info.FramesPerSecond = -93.75f;
-    const PlannedCorrection negative = MakeCorrectionPlan("-100", "-100", info);
+    const PlannedCorrection negative = MakeCorrectionPlan(-100, -100, info);
     EXPECT_LE(negative.plan.cutStartFrames, 0);
     EXPECT_LE(negative.plan.cutEndFrames, 0);
     EXPECT_EQ(negative.plan.cutStartBytes, negative.plan.cutStartFrames * 1792);
@@ -147,7 +150,7 @@ TEST(CorrectionPlan, RateNotPositiveChangesNothingButKeepsLines) {
 TEST(CorrectionPlan, AbsurdRateSaturatesInsteadOfOverflowing) {
     StreamInfo info = Ac3At448();
     info.FramesPerSecond = std::numeric_limits<float>::max();
-    const PlannedCorrection planned = MakeCorrectionPlan("-100", "-2147483648", info);
+    const PlannedCorrection planned = MakeCorrectionPlan(-100, std::numeric_limits<std::int32_t>::min(), info);
     EXPECT_EQ(planned.plan.cutStartFrames, std::numeric_limits<std::int64_t>::max());
     EXPECT_EQ(planned.plan.cutStartBytes, std::numeric_limits<std::int64_t>::max());
     EXPECT_EQ(planned.plan.cutEndBytes, std::numeric_limits<std::int64_t>::max());

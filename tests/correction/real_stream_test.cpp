@@ -180,13 +180,13 @@ TEST_P(RealStreams, DecodeCleanlyWithExactlyThePlannedFrames) {
     ASSERT_GT(sourceSamples, 0);
 
     const struct {
-        const char* start;
-        const char* end;
-    } delays[] = {{"-100", "64"}, {"200", "-200"}};
+        std::int32_t start;
+        std::int32_t end;
+    } delays[] = {{-100, 64}, {200, -200}};
     for (const auto& delay : delays) {
-        SCOPED_TRACE(std::string(delay.start) + "/" + delay.end);
+        SCOPED_TRACE(std::to_string(delay.start) + "/" + std::to_string(delay.end));
         const std::string target =
-            dir.File(std::string("target_") + delay.start + "." + stream.extension);
+            dir.File("target_" + std::to_string(delay.start) + "." + stream.extension);
         test::RecordingObserver observer;
         const WriteResult result = WriteTarget(
             WriteRequest{source, target, stream.fileType, delay.start, delay.end}, info, observer);
@@ -198,9 +198,9 @@ TEST_P(RealStreams, DecodeCleanlyWithExactlyThePlannedFrames) {
         const std::int64_t sampleChange = frameChange * info.SamplesPerFrame;
         EXPECT_EQ(DecodedSamples(target), sourceSamples + sampleChange);
         // Whole frames come within half a frame of the delay asked for.
-        for (const auto& [ms, frames] : {std::pair{std::stoi(delay.start),
+        for (const auto& [ms, frames] : {std::pair{delay.start,
                                                    plan.cutStartFrames + plan.addStartFrames},
-                                         std::pair{std::stoi(delay.end),
+                                         std::pair{delay.end,
                                                    plan.cutEndFrames + plan.addEndFrames}}) {
             const double achievedMs = 1000.0 * static_cast<double>(frames * info.SamplesPerFrame) /
                                       stream.samplingRate;
@@ -236,7 +236,7 @@ TEST(RealStreamTags, StayWhereTheyWere) {
     const StreamInfo info = AnalyseSource(source, stream.fileType).info;
     test::RecordingObserver observer;
     const std::string target = dir.File(std::string("target.") + stream.extension);
-    ASSERT_EQ(WriteTarget(WriteRequest{source, target, stream.fileType, "300", "100"}, info,
+    ASSERT_EQ(WriteTarget(WriteRequest{source, target, stream.fileType, 300, 100}, info,
                           observer)
                   .outcome,
               WriteOutcome::Complete);
@@ -280,7 +280,7 @@ TEST(RealStreamDamage, JunkFrameStopsTheCopyThere) {
     test::RecordingObserver observer;
     const std::string target = dir.File("target.mp3");
     const WriteResult result =
-        WriteTarget(WriteRequest{source, target, FileType::MpegAudio, "", ""}, info, observer);
+        WriteTarget(WriteRequest{source, target, FileType::MpegAudio, 0, 0}, info, observer);
     EXPECT_EQ(result.outcome, WriteOutcome::SourceDamaged);
     EXPECT_EQ(result.framesWritten, 49);
     // Everything but the info frame, whose counts now describe the 49 frames, is as it was.

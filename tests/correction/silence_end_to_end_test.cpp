@@ -136,7 +136,7 @@ class SilenceEndToEnd : public testing::TestWithParam<Row> {
         LoadSilentFrame(analysis.info, GetParam().fileType, analysis.fifthByte, addSilent);
         info = analysis.info;
         observer.AppendInfo(*analysis.report);
-        return WriteTarget({source, target, GetParam().fileType, "500", ""}, info, observer);
+        return WriteTarget({source, target, GetParam().fileType, 500, 0}, info, observer);
     }
 
     test::ScratchDir dir;
@@ -150,7 +150,7 @@ TEST_P(SilenceEndToEnd, SilenceDecodesToZerosAndTheStreamFollowsUnchanged) {
     StreamInfo info;
     ASSERT_EQ(Write(1, target, info).outcome, WriteOutcome::Complete);
     ASSERT_TRUE(info.SilentFrameLoaded);
-    const std::int64_t added = MakeCorrectionPlan("500", "", info).plan.addStartFrames;
+    const std::int64_t added = MakeCorrectionPlan(500, 0, info).plan.addStartFrames;
     EXPECT_NE(observer.InfoText().find(std::to_string(added) + " silent frames ("),
               std::string::npos);
 
@@ -208,7 +208,7 @@ TEST(SilenceUnchecked, RepeatsTheFirstFrame) {
     test::RecordingObserver observer;
     const std::string target = dir.File("copies.ac3");
     ASSERT_EQ(
-        WriteTarget({source, target, FileType::Ac3, "500", ""}, analysis.info, observer).outcome,
+        WriteTarget({source, target, FileType::Ac3, 500, 0}, analysis.info, observer).outcome,
         WriteOutcome::Complete);
     const Bytes bytes = test::ReadFile(target);
     const Bytes original = test::ReadFile(source);

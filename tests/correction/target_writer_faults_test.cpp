@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/number_text.h"
 #include "correction/ac3_test_stream.h"
 #include "correction/recording_observer.h"
 #include "correction/target_writer.h"
@@ -29,7 +30,7 @@ const std::string kSourceInfo = "Source file information:\r\n\r\n";
 WriteResult Write(const std::string& source, const std::string& target, RecordingObserver& observer,
                   const StreamInfo& info = Ac3Info(), const std::string& startText = "-100",
                   const std::string& endText = "64") {
-    return WriteTarget(WriteRequest{source, target, FileType::Ac3, startText, endText}, info,
+    return WriteTarget(WriteRequest{source, target, FileType::Ac3, ReadWholeMilliseconds(startText), ReadWholeMilliseconds(endText)}, info,
                        observer);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/number_text.h"
 #include "correction/ac3_test_stream.h"
 #include "correction/correction_plan.h"
 #include "correction/recording_observer.h"
@@ -72,8 +73,9 @@ struct WriteRun {
         request.sourceName = sourceName;
         request.targetName = targetName;
         request.fileType = fileType;
-        request.startDelayText = startText;
-        request.endDelayText = endText;
+        // The delay boxes' texts, read where Write reads them.
+        request.startDelayMs = ReadWholeMilliseconds(startText);
+        request.endDelayMs = ReadWholeMilliseconds(endText);
         result = WriteTarget(request, info, observer);
     }
 
@@ -275,7 +277,7 @@ TEST(TargetWriter, FirstFrameDamagedLeavesTheEarlierTarget) {
     test::WriteFile(dir.File("target.ac3"), Bytes(3, 0x42));
     RecordingObserver observer{kSourceInfo};
     const WriteResult result = WriteTarget(
-        WriteRequest{dir.File("source.ac3"), dir.File("target.ac3"), FileType::Ac3, "100", "64"},
+        WriteRequest{dir.File("source.ac3"), dir.File("target.ac3"), FileType::Ac3, 100, 64},
         Ac3Info(), observer);
     EXPECT_EQ(result.outcome, WriteOutcome::SourceDamaged);
     EXPECT_EQ(result.message.rfind("Source file damaged.", 0), 0U) << result.message;
@@ -409,7 +411,7 @@ TEST(TargetWriter, BlocksMatchAFrameByFrameCopy) {
         info.FrameLength = static_cast<std::int32_t>(row.frameLength);
         info.FramesPerSecond = row.fps;
 
-        const CorrectionPlan plan = MakeCorrectionPlan(row.start, row.end, info).plan;
+        const CorrectionPlan plan = MakeCorrectionPlan(ReadWholeMilliseconds(row.start), ReadWholeMilliseconds(row.end), info).plan;
         ASSERT_EQ(plan.cutStartFrames, row.cutStart) << row.start;
         ASSERT_EQ(plan.addStartFrames, row.addStart) << row.start;
         ASSERT_EQ(plan.cutEndFrames, row.cutEnd) << row.end;
@@ -458,7 +460,7 @@ TEST(TargetWriter, RecordsEveryCallInOrder) {
     test::WriteFile(dir.File("s.ac3"), Ac3Frames(10));
     RecordingObserver observer{kSourceInfo};
     observer.recordProgressValues = true;
-    WriteRequest request{dir.File("s.ac3"), dir.File("t.ac3"), FileType::Ac3, "100", "64"};
+    WriteRequest request{dir.File("s.ac3"), dir.File("t.ac3"), FileType::Ac3, 100, 64};
     const WriteResult result = WriteTarget(request, Ac3Info(), observer);
     ASSERT_EQ(result.outcome, WriteOutcome::Complete) << result.message;
 
@@ -536,7 +538,7 @@ TEST(TargetWriter, ExistingTargetAndEarlierReportAreReplaced) {
     test::WriteTextFile(dir.File("t.txt"), kSourceInfo + std::string(50000, 'x'));
     RecordingObserver observer{kSourceInfo};
     const WriteResult result =
-        WriteTarget(WriteRequest{dir.File("s.ac3"), dir.File("t.ac3"), FileType::Ac3, "", ""},
+        WriteTarget(WriteRequest{dir.File("s.ac3"), dir.File("t.ac3"), FileType::Ac3, 0, 0},
                     Ac3Info(), observer);
     EXPECT_EQ(result.outcome, WriteOutcome::Complete);
     EXPECT_FALSE(result.reportRenamed);
@@ -557,7 +559,7 @@ TEST(TargetWriter, HandlesSourcesBeyondFourGiB) {
     fs::resize_file(dir.File("big.ac3"), (std::uintmax_t{5} << 30) + 100);
     RecordingObserver observer{kSourceInfo};
     const WriteResult result = WriteTarget(
-        WriteRequest{dir.File("big.ac3"), dir.File("t.ac3"), FileType::Ac3, "", "-95869728"},
+        WriteRequest{dir.File("big.ac3"), dir.File("t.ac3"), FileType::Ac3, 0, -95869728},
         Ac3Info(), observer);
     EXPECT_EQ(result.outcome, WriteOutcome::SourceDamaged) << result.message;
     EXPECT_EQ(test::ReadFile(dir.File("t.ac3")), frames);
