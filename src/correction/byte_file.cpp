@@ -147,9 +147,20 @@ bool OutputFile::Write(const std::uint8_t* data, std::size_t count) {
         reason_ = "the file is not open";
         return false;
     }
+    return WriteAll(data, count, std::nullopt);
+}
+
+// Writes until everything is written or the system refuses: at the position of the file,
+// or at `offset` without moving it.
+bool OutputFile::WriteAll(const std::uint8_t* data, std::size_t count,
+                          std::optional<std::int64_t> offset) {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::write(fd_, data + done, std::min(count - done, kMostPerCall));
+        const std::size_t chunk = std::min(count - done, kMostPerCall);
+        const ssize_t n =
+            offset ? ::pwrite(fd_, data + done, chunk,
+                              static_cast<off_t>(*offset + static_cast<std::int64_t>(done)))
+                   : ::write(fd_, data + done, chunk);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -202,20 +213,7 @@ bool OutputFile::WriteAt(std::int64_t offset, const std::uint8_t* data, std::siz
         reason_ = fd_ < 0 ? "the file is not open" : "a negative offset";
         return false;
     }
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pwrite(fd_, data + done, std::min(count - done, kMostPerCall),
-                                   static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            reason_ = n < 0 ? SystemReason(errno) : "nothing could be written";
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return WriteAll(data, count, offset);
 }
 
 bool OutputFile::Close() {

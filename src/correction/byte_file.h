@@ -84,6 +84,8 @@ class OutputFile {
     [[nodiscard]] const std::string& Reason() const { return reason_; }
 
   private:
+    bool WriteAll(const std::uint8_t* data, std::size_t count, std::optional<std::int64_t> offset);
+
     int fd_ = -1;
     std::string reason_;
 };
