@@ -15,8 +15,8 @@ constexpr std::uint32_t kSyncWord = 0x0B77;
 constexpr int kIndependent = 0;
 constexpr int kDependent = 1;
 constexpr int kConvertedFromAc3 = 2;
-constexpr int kReducedRate = 3;   // fscod: the rate is in fscod2, always six blocks
-constexpr int kSixBlocks = 3;     // numblkscod
+constexpr int kReducedRate = 3;       // fscod: the rate is in fscod2, always six blocks
+constexpr int kSixBlocks = 3;         // numblkscod
 constexpr int kMaxFrameBytes = 4096;  // frmsiz has 11 bits: 2048 words
 constexpr int kMinBsid = 11;
 constexpr int kMaxBsid = 16;
@@ -73,10 +73,10 @@ int ChanmapChannels(int chanmap) {
 
 bool FieldsInRange(const SilentEac3FrameParams& p) {
     const bool sizeOk = p.frameBytes > 0 && p.frameBytes <= kMaxFrameBytes && p.frameBytes % 2 == 0;
-    const bool rateOk = p.fscod >= 0 && p.fscod <= kReducedRate && p.numblkscod >= 0 &&
-                        p.numblkscod <= kSixBlocks &&
-                        (p.fscod != kReducedRate ||
-                         (p.fscod2 >= 0 && p.fscod2 <= 2 && p.numblkscod == kSixBlocks));
+    const bool rateOk =
+        p.fscod >= 0 && p.fscod <= kReducedRate && p.numblkscod >= 0 &&
+        p.numblkscod <= kSixBlocks &&
+        (p.fscod != kReducedRate || (p.fscod2 >= 0 && p.fscod2 <= 2 && p.numblkscod == kSixBlocks));
     const bool typeOk = p.strmtyp >= kIndependent && p.strmtyp <= kConvertedFromAc3 &&
                         p.substreamid >= 0 && p.substreamid <= 7;
     const bool layoutOk = p.acmod >= 0 && p.acmod <= 7 && p.bsid >= kMinBsid && p.bsid <= kMaxBsid;

@@ -28,7 +28,7 @@ struct SilentEac3FrameParams {
     // sent) is the left channel; a pair location counts as two channels, and the map must
     // name exactly the channels the frame carries (acmod plus LFE). Without it the dependent
     // channels keep the places acmod gives them.
-    std::optional<int> chanmap;
+    std::optional<int> chanmap = std::nullopt;
     // Frames of fewer than six blocks: convsync (strmtyp 0) or blkid (strmtyp 2), set on the
     // frame that starts a group of six blocks for a converter back to AC-3.
     bool convsync = false;
