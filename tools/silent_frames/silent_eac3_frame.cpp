@@ -37,8 +37,8 @@ constexpr std::array<int, 16> kChanmapChannels = {1, 1, 1, 1, 1, 2, 2, 1, 1, 2, 
 constexpr std::uint32_t kExpReuse = 0;
 constexpr std::uint32_t kExpD45 = 3;
 // What a converter back to AC-3 should use for each channel, as an index into the table of
-// six-block strategy runs; 0 is new exponents in the first block and reuse after, the
-// shape of these frames (the table has no D45-then-reuse run).
+// six-block strategy runs: 0 is D15 in the first block and reuse after, the run closest to
+// these frames (the table has no D45-then-reuse run).
 constexpr std::uint32_t kConverterExpStrategy = 0;
 
 // chbwcod 0 keeps the coded bandwidth as small as it goes: endmant = 73 + 3 * 0.
