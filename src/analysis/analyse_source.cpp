@@ -28,8 +28,6 @@ namespace {
 
 // Enough for an info frame and the header of the frame after it, or for an E-AC-3 unit.
 constexpr std::size_t kFirstFramesBytes = 36864;
-// What a silent frame is made to match.
-constexpr std::size_t kFirstFrameHeaderBytes = 16;
 // The longest DTS core frame and the header of an extension substream after it.
 constexpr std::size_t kFirstDtsUnitBytes = 16384 + 16;
 // ID3v2 tags may be repeated; more than this is no tag but damage.
@@ -366,8 +364,9 @@ SourceAnalysis AnalyseSource(const std::string& sourceName, FileType fileType) {
                 report += analysis.info.Unusable + ".\r\n";
             }
             if (analysis.info.FrameLength > 0) {
-                analysis.info.FirstFrameHeader = source.Read(
-                    analysis.info.AudioStart + analysis.info.InfoFrameLength, kFirstFrameHeaderBytes);
+                analysis.info.FirstUnit =
+                    source.Read(analysis.info.AudioStart + analysis.info.InfoFrameLength,
+                                static_cast<std::size_t>(analysis.info.FrameLength));
             }
         }
         analysis.report = std::move(report);

@@ -42,8 +42,9 @@ struct StreamInfo {
     bool FrameCountExact = false;
     // Why the stream cannot be corrected, for a message; empty when it can.
     std::string Unusable;
-    // The first bytes of the first audio frame: what a silent frame has to match.
-    std::vector<std::uint8_t> FirstFrameHeader;
+    // The first audio frame (all of its unit: E-AC-3 dependent frames, a DTS-HD extension):
+    // what a silent frame has to match.
+    std::vector<std::uint8_t> FirstUnit;
 };
 
 }  // namespace velmora

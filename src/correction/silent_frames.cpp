@@ -4,10 +4,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <optional>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "formats/ac3_frame.h"
+#include "formats/eac3_frame.h"
 #include "formats/mpeg_audio_frame.h"
+#include "silent_eac3_frame.h"
 #include "silent_mpeg_frame.h"
 #include "silent_sync_frame.h"
 
@@ -70,8 +74,8 @@ std::optional<Frame> BuildAc3(int fscod, int frmsizecod, const Ac3Bsi& bsi) {
 // AC-3: the stored template where it fits, else frames built like it. At 44.1 kHz the two
 // codes of a pair differ by one word, and streams mix them to keep their bit rate.
 bool LoadAc3(StreamInfo& info, std::uint8_t fifthByte) {
-    const Ac3Header header = DecodeAc3Header(info.FirstFrameHeader);
-    const Ac3Bsi bsi = DecodeAc3Bsi(info.FirstFrameHeader);
+    const Ac3Header header = DecodeAc3Header(info.FirstUnit);
+    const Ac3Bsi bsi = DecodeAc3Bsi(info.FirstUnit);
     if (const std::optional<TemplateSpan> stored = TemplateFor(fifthByte, bsi)) {
         const auto first = SilentFrameTemplates.begin() + static_cast<std::ptrdiff_t>(stored->offset);
         info.SilentFrame.assign(first, first + static_cast<std::ptrdiff_t>(stored->size));
@@ -96,10 +100,54 @@ bool LoadAc3(StreamInfo& info, std::uint8_t fifthByte) {
     return true;
 }
 
+// E-AC-3, and AC-3 extended by E-AC-3 frames (7.1): every frame of the first unit gets a
+// silent frame of its own kind, substream, size, rate, blocks and channels.
+bool LoadAc3Unit(StreamInfo& info) {
+    const std::span<const std::uint8_t> unit(info.FirstUnit);
+    Frame silent;
+    std::size_t at = 0;
+    while (at + kEac3HeaderBytes <= unit.size()) {
+        const std::span<const std::uint8_t> rest = unit.subspan(at);
+        std::optional<Frame> frame;
+        std::size_t length = 0;
+        if (IsEac3Bsid(AnyAc3Bsid(rest))) {
+            const Eac3Header header = DecodeEac3Header(rest);
+            length = static_cast<std::size_t>(Eac3FrameLength(header));
+            SilentEac3FrameParams params;
+            params.strmtyp = header.strmtyp;
+            params.substreamid = header.substreamid;
+            params.frameBytes = static_cast<int>(length);
+            params.fscod = header.fscod;
+            params.fscod2 = header.fscod2;
+            params.numblkscod = header.numblkscod;
+            params.acmod = header.acmod;
+            params.lfeon = header.lfeon != 0;
+            params.bsid = header.bsid;
+            params.dialnorm = header.dialnorm;
+            params.chanmap = header.chanmap;
+            frame = BuildSilentEac3Frame(params);
+        } else {
+            const Ac3Header header = DecodeAc3Header(rest);
+            length = static_cast<std::size_t>(Ac3FrameLength(header.fscod, header.frmsizecod));
+            frame = BuildAc3(header.fscod, header.frmsizecod, DecodeAc3Bsi(rest));
+        }
+        if (!frame || frame->size() != length) {
+            return false;
+        }
+        silent.insert(silent.end(), frame->begin(), frame->end());
+        at += length;
+    }
+    if (at != unit.size()) {
+        return false;
+    }
+    info.SilentFrame = std::move(silent);
+    return true;
+}
+
 // MPEG audio: the first audio frame's version, layer, rate and channel mode, at its bit rate
 // (also in a VBR stream); frames with and without the padding slot keep the byte rate.
 bool LoadMpegAudio(StreamInfo& info) {
-    const MpegAudioHeader header = DecodeMpegAudioHeader(info.FirstFrameHeader);
+    const MpegAudioHeader header = DecodeMpegAudioHeader(info.FirstUnit);
     SilentMpegFrameParams params;
     params.versionId = header.versionId;
     params.layerCode = header.layerCode;
@@ -144,16 +192,18 @@ void LoadSilentFrame(StreamInfo& info, FileType fileType, std::uint8_t fifthByte
     info.SilentFrameAverage = 0.0;
     // A greyed check box (2) counts as unchecked; without a usable first frame there is
     // nothing to match.
-    if (addSilentValue != 1 || info.FrameLength <= 0 || info.FirstFrameHeader.empty()) {
+    if (addSilentValue != 1 || info.FrameLength <= 0 || info.FirstUnit.empty()) {
         return;
     }
     bool loaded = false;
     switch (fileType) {
         case FileType::Ac3: {
-            // One frame per unit only: E-AC-3 and extended AC-3 get no silence of this kind.
-            const Ac3Header header = DecodeAc3Header(info.FirstFrameHeader);
-            loaded = info.FrameLength == Ac3FrameLength(header.fscod, header.frmsizecod) &&
-                     LoadAc3(info, fifthByte);
+            // A unit of one AC-3 frame, or of E-AC-3 frames (with an AC-3 frame first in 7.1).
+            const Ac3Header header = DecodeAc3Header(info.FirstUnit);
+            const bool plainAc3 =
+                !IsEac3Bsid(AnyAc3Bsid(info.FirstUnit)) &&
+                info.FrameLength == Ac3FrameLength(header.fscod, header.frmsizecod);
+            loaded = plainAc3 ? LoadAc3(info, fifthByte) : LoadAc3Unit(info);
             break;
         }
         case FileType::MpegAudio:

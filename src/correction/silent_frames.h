@@ -1,5 +1,5 @@
 // Silent frames for padding the start of a stream with true silence: three stored AC-3
-// frames, and frames built to match any other AC-3 or MPEG audio stream.
+// frames, and frames built to match any other AC-3, E-AC-3 or MPEG audio stream.
 #pragma once
 
 #include <array>
@@ -16,7 +16,7 @@ namespace velmora {
 extern const std::array<std::uint8_t, 4096> SilentFrameTemplates;
 
 // When the check box value is 1, fills info.SilentFrame with a silent frame that matches the
-// source's first frame (info.FirstFrameHeader): a stored template for the streams they were
+// source's first frame (info.FirstUnit): a stored template for the streams they were
 // made for, else one built for the stream's own rate, size and layout. DTS gets none.
 // Always clears SilentFrameLoaded (and the longer frame of a pair) first.
 void LoadSilentFrame(StreamInfo& info, FileType fileType, std::uint8_t fifthByte,

@@ -41,6 +41,19 @@ Eac3Header DecodeEac3Header(std::span<const std::uint8_t> bytes) {
     h.acmod = static_cast<int>(bits.Read(3));
     h.lfeon = static_cast<int>(bits.Read(1));
     h.bsid = static_cast<int>(bits.Read(5));
+    h.dialnorm = static_cast<int>(bits.Read(5));
+    if (bits.Read(1) != 0) {  // compre
+        bits.Skip(8);
+    }
+    if (h.acmod == 0) {  // dual mono carries the second channel's levels too
+        bits.Skip(5);
+        if (bits.Read(1) != 0) {
+            bits.Skip(8);
+        }
+    }
+    if (h.strmtyp == 1 && bits.Read(1) != 0) {  // chanmape
+        h.chanmap = static_cast<int>(bits.Read(16));
+    }
     return h;
 }
 

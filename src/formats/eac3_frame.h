@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace velmora {
@@ -25,6 +26,8 @@ struct Eac3Header {
     int acmod = 0;               // channel layout as in AC-3
     int lfeon = 0;               // low-frequency effects channel present
     int bsid = 0;                // 11..16
+    int dialnorm = 0;            // dialnorm, 0..31
+    std::optional<int> chanmap;  // dependent frames with chanmape: the custom channel map
 };
 
 // Missing bytes read as 0.

@@ -11,6 +11,7 @@
 
 #include "analysis/analyse_source.h"
 #include "correction/correction_plan.h"
+#include "correction/eac3_test_stream.h"
 #include "correction/recording_observer.h"
 #include "correction/target_writer.h"
 #include "bit_writer.h"
@@ -33,6 +34,8 @@ struct Stream {
     bool infoFrame = false;
     // An extension substream follows every core frame, as in DTS-HD.
     bool extensionSubstreams = false;
+    // A dependent frame with the back surround pair follows every E-AC-3 frame: 7.1.
+    bool dependentFrames = false;
 };
 
 const Stream kStreams[] = {
@@ -58,6 +61,7 @@ const Stream kStreams[] = {
     {"Eac3_48k_20_192", "ec3", 48000, "-c:a eac3 -b:a 192k -f eac3", FileType::Ac3},
     {"Eac3_44k_20_256", "eac3", 44100, "-c:a eac3 -b:a 256k", FileType::Ac3},
     {"Eac3_32k_51_384", "eac3", 32000, "-ac 6 -c:a eac3 -b:a 384k", FileType::Ac3},
+    {"Eac3_48k_71", "eac3", 48000, "-ac 6 -c:a eac3 -b:a 448k", FileType::Ac3, false, false, true},
 };
 
 // CRC-16 CCITT (generator 0x1021, start 0xFFFF), the check of an extension substream header.
@@ -130,6 +134,9 @@ bool Encode(const Stream& stream, const std::string& file) {
     if (r.exitStatus == 0 && stream.extensionSubstreams) {
         test::WriteFile(file, WithExtensionSubstreams(test::ReadFile(file)));
     }
+    if (r.exitStatus == 0 && stream.dependentFrames) {
+        test::WriteFile(file, test::WithDependentFrames(test::ReadFile(file)));
+    }
     return r.exitStatus == 0;
 }
 
@@ -193,6 +200,10 @@ TEST_P(RealStreams, DecodeCleanlyWithExactlyThePlannedFrames) {
         ASSERT_EQ(result.outcome, WriteOutcome::Complete) << result.message;
 
         const CorrectionPlan plan = MakeCorrectionPlan(delay.start, delay.end, info).plan;
+        if (stream.dependentFrames) {
+            // Units of one size, cut and added whole: never a frame without its dependent.
+            EXPECT_EQ(test::ReadFile(target).size() % static_cast<std::size_t>(info.FrameLength), 0u);
+        }
         const std::int64_t frameChange =
             plan.addStartFrames + plan.addEndFrames - plan.cutStartFrames - plan.cutEndFrames;
         const std::int64_t sampleChange = frameChange * info.SamplesPerFrame;

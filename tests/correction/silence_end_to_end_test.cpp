@@ -12,6 +12,7 @@
 #include "analysis/analyse_source.h"
 #include "ac3_crc.h"
 #include "correction/correction_plan.h"
+#include "correction/eac3_test_stream.h"
 #include "correction/silent_frames.h"
 #include "correction/target_writer.h"
 #include "formats/ac3_frame.h"
@@ -91,6 +92,10 @@ const Row kRows[] = {
     {"Mp3_Mpeg2_24k", "mp3", FileType::MpegAudio, 24000, 2,
      "-c:a libmp3lame -b:a 64k -write_xing 0", {}, {}},
     {"Mp1_48k_Built", "mp1", FileType::MpegAudio, 48000, 2, "", {}, LayerOneStream},
+    {"Eac3_48k_51_640", "eac3", FileType::Ac3, 48000, 6, "-c:a eac3 -b:a 640k", {}, {}},
+    {"Eac3_44k_20_256", "eac3", FileType::Ac3, 44100, 2, "-c:a eac3 -b:a 256k", {}, {}},
+    {"Eac3_48k_71", "eac3", FileType::Ac3, 48000, 8, "-ac 6 -c:a eac3 -b:a 448k",
+     [](Bytes& stream) { stream = test::WithDependentFrames(stream); }, {}},
 };
 
 // Decodes strictly to interleaved 16-bit samples, every sample the frames hold (no trimming
@@ -119,7 +124,7 @@ class SilenceEndToEnd : public testing::TestWithParam<Row> {
         } else {
             const auto r = test::RunCommand(
                 "ffmpeg -nostdin -v error -f lavfi -i 'sine=frequency=1000:duration=2:sample_rate=" +
-                std::to_string(row.samplingRate) + "' -ac " + std::to_string(row.channels) + " " +
+                std::to_string(row.samplingRate) + "' -ac " + std::to_string(std::min(row.channels, 6)) + " " +
                 row.encoderOptions + " -y " + ShellQuote(source));
             ASSERT_EQ(r.exitStatus, 0) << r.err;
         }
@@ -177,7 +182,7 @@ TEST_P(SilenceEndToEnd, SilenceDecodesToZerosAndTheStreamFollowsUnchanged) {
     if (row.storedAt >= 0) {
         EXPECT_TRUE(std::equal(first, first + static_cast<std::ptrdiff_t>(info.SilentFrame.size()),
                                SilentFrameTemplates.begin() + row.storedAt));
-    } else if (row.fileType == FileType::Ac3) {
+    } else if (row.fileType == FileType::Ac3 && !IsEac3Bsid(AnyAc3Bsid(sourceBytes))) {
         const Ac3Bsi want = DecodeAc3Bsi(sourceBytes);
         const Ac3Bsi got = DecodeAc3Bsi(std::span(&*first, 16));
         EXPECT_EQ(got.acmod, want.acmod);

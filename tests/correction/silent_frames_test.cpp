@@ -47,7 +47,7 @@ Bytes Ac3Start(std::uint8_t fifthByte, int acmod, bool lfeon) {
 StreamInfo AnalysedInfo(const Bytes& firstFrame, std::int32_t frameLength) {
     StreamInfo info;
     info.FrameLength = frameLength;
-    info.FirstFrameHeader = firstFrame;
+    info.FirstUnit = firstFrame;
     info.SilentFrame.assign(static_cast<std::size_t>(std::max(frameLength, 0)), 0);
     info.SilentFrameLoaded = true;
     return info;
