@@ -19,9 +19,12 @@ namespace {
 // The source is read in blocks of about this size. Measured on a 600 MB stream: smaller
 // blocks pay more per call, larger ones lose the processor's cache.
 constexpr std::size_t kBlockBytes = std::size_t{512} << 10;
-// At least this much of the source is in the buffer before a frame is looked at, so that
-// the longest frame of any format (a DTS frame of 16 KiB) is always whole in it.
+// At least this much of the source is in the buffer before a frame is looked at, so that a
+// frame of any format (a DTS core frame has at most 16 KiB) and the start of the next are
+// whole in it. A longer unit (a DTS-HD extension may be up to 1 MiB) makes the walk read
+// further once.
 constexpr std::size_t kLookahead = std::size_t{64} << 10;
+constexpr std::int64_t kLongestUnit = std::int64_t{2} << 20;
 
 // The target side: writes bytes and counts them, so that frame positions in the target are
 // known without asking the file.
@@ -166,6 +169,11 @@ class FrameWalk {
             const bool fits = facts.length > 0 && static_cast<std::size_t>(facts.length) <= available;
             const bool belongs = facts.syncOk && facts.length > 0 && facts.streamKey == streamKey_ &&
                                  facts.samplingRate > 0;
+            if (belongs && !fits && toRead_ > 0 && facts.length <= kLongestUnit &&
+                static_cast<std::size_t>(facts.length) > wanted_) {
+                wanted_ = static_cast<std::size_t>(facts.length);
+                continue;
+            }
             if (!belongs || !fits) {
                 // At the end of the stream a piece shorter than a frame is no damage: the
                 // last frame was cut short (a partial header counts as such a piece).
@@ -283,8 +291,11 @@ class FrameWalk {
     // Keeps at least kLookahead bytes (or the rest of the frames) ahead of the walk. The
     // last frame read stays in the buffer for the copies at the end.
     bool Refill(CopyState& state) {
-        if (end_ - begin_ >= kLookahead || toRead_ == 0) {
+        if (end_ - begin_ >= wanted_ || toRead_ == 0) {
             return true;
+        }
+        if (buffer_.size() < wanted_ + kBlockBytes) {
+            buffer_.resize(wanted_ + kBlockBytes);
         }
         if (!Flush(begin_)) {
             state.end = CopyEnd::WriteFailed;
@@ -321,6 +332,7 @@ class FrameWalk {
     bool runOpen_ = false;
     std::size_t lastFrame_ = 0;
     std::size_t lastFrameLength_ = 0;
+    std::size_t wanted_ = kLookahead;  // bytes ahead of the walk before it looks at a unit
     std::int64_t toRead_ = 0;
     std::int64_t walked_ = 0;
     std::uint32_t streamKey_ = 0;

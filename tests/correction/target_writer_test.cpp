@@ -12,6 +12,7 @@
 #include "correction/correction_plan.h"
 #include "correction/recording_observer.h"
 #include "correction/report_file.h"
+#include "bit_writer.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -352,6 +353,26 @@ TEST(TargetWriter, FramesOfDifferentLengthsAreWalkedOneByOne) {
     EXPECT_EQ(damaged.result.outcome, WriteOutcome::SourceDamaged);
     EXPECT_EQ(damaged.Target(), FrameOf(dts, 0, 2013));
     EXPECT_FALSE(damaged.ReportExists());
+
+    // DTS-HD units far longer than a block: each core frame with a 150,000-byte extension
+    // substream (long header form: 12-bit header size, 20-bit substream size).
+    BitWriter header;
+    header.Put(0x64582025, 32);
+    header.Put(0, 8 + 2);
+    header.Put(1, 1);
+    header.Put(15, 12);
+    header.Put(150000 - 1, 20);
+    header.PadTo(16 * 8);
+    Bytes substream = header.Bytes();
+    substream.resize(150000, 0x11);
+    Bytes units;
+    for (int i = 0; i < 4; ++i) {
+        units = Concat({units, FrameOf(dts, i, 2013), substream});
+    }
+    StreamInfo unitInfo = DtsInfo(2013 + 150000);
+    const WriteRun long_(units, "", "-10", unitInfo, FileType::Dts);  // one unit cut
+    EXPECT_EQ(long_.result.outcome, WriteOutcome::Complete) << long_.result.message;
+    EXPECT_EQ(long_.Target(), Bytes(units.begin(), units.begin() + 3 * (2013 + 150000)));
 }
 
 TEST(TargetWriter, ReportsAThreeMinuteCorrectionExactly) {
