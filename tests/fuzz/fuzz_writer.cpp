@@ -224,10 +224,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Require(targetIsSource || !Exists(target), "writer: a refusal opens no target");
             Require(!Exists(report), "writer: a refusal saves no report");
             break;
-        case velmora::WriteOutcome::NothingToWrite:
-            Require(!Exists(target) && !Exists(report),
-                    "writer: nothing to write leaves neither target nor report");
-            break;
         case velmora::WriteOutcome::Complete: {
             Require(!targetIsSource, "writer: the source is never its own target");
             const auto written = velmora::fuzz::ReadBytes(target);
