@@ -286,6 +286,12 @@ class FrameWalk {
         if (end_ - begin_ >= kLookahead || toRead_ == 0) {
             return true;
         }
+        // Once per block, not per frame: the window sees a click on Cancel during the copy.
+        observer_.ProcessPendingEvents();
+        if (observer_.CancelRequested()) {
+            state.end = CopyEnd::Cancelled;
+            return false;
+        }
         if (!Flush(begin_)) {
             state.end = CopyEnd::WriteFailed;
             return false;
