@@ -33,7 +33,8 @@ std::unique_ptr<velmora::FrontEnd> MakeFrontEnd(const velmora::StartRequest& req
     if (!choice.notice.empty()) {
         std::cerr << choice.notice << std::endl;
     }
-    return std::make_unique<velmora::HeadlessFrontEnd>(std::cout, std::cerr);
+    return std::make_unique<velmora::HeadlessFrontEnd>(std::cout, std::cerr,
+                                                velmora::StandardErrorIsTerminal());
 }
 
 }  // namespace

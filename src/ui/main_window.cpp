@@ -119,9 +119,10 @@ WriteRun MainWindow::cmd_Write_Click() {
         .endDelayText = view_.Text(TextBox::ed_EndDelay),
     };
     ViewWriteObserver observer(view_);
-    view_.SetWriting(true);
+    view_.WriteStarted();
     const WriteResult result = WriteTarget(request, state_.streamInfo, observer);
-    view_.SetWriting(false);
+    view_.WriteEnded(result.outcome == WriteOutcome::Complete ||
+                     result.outcome == WriteOutcome::ReportFailed);
 
     switch (result.outcome) {
         case WriteOutcome::Complete:

@@ -262,6 +262,29 @@ TEST_F(EndToEnd, BareNameThatDoesNotExistWithoutADisplayExitsWithOne) {
     EXPECT_EQ(r.out, "");
 }
 
+// Under a pseudo-terminal (script(1)) standard error is a terminal: the write shows one line
+// that overwrites itself and is ended before the report. To a file: no trace of it.
+TEST_F(EndToEnd, ProgressLineOnlyOnATerminal) {
+    const std::string source = EncodeAc3("in.ac3");
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + ShellQuote(kProgram) +
+                                " /Source " + ShellQuote(source) + " /Target " +
+                                ShellQuote(dir.File("out.ac3")) + " /Startdelay 0 /Hidden";
+    const CommandResult terminal = test::RunCommand(
+        "script -q -e -c " + ShellQuote(command + " >/dev/null") + " /dev/null");
+    EXPECT_EQ(terminal.exitStatus, 0) << terminal.err;
+    const std::string& seen = terminal.out;
+    EXPECT_EQ(seen.rfind("\rWriting   0 %", 0), 0U) << seen;
+    EXPECT_NE(seen.find("\rWriting 100 %"), std::string::npos) << seen;
+    // The terminal turns the ending "\n" into "\r\n"; nothing follows the last line.
+    EXPECT_TRUE(seen.ends_with("\r\n")) << seen;
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), '\n'), 1) << seen;
+
+    const CommandResult toFile = test::RunCommand(command);
+    EXPECT_EQ(toFile.exitStatus, 0);
+    EXPECT_EQ(toFile.err, "");
+    EXPECT_EQ(toFile.out, AsPrinted(test::ReadTextFile(dir.File("out.txt"))));
+}
+
 struct AnswerRow {
     std::vector<std::string> arguments;
     std::string after;     // a redirection
