@@ -84,7 +84,12 @@ QtMainView::QtMainView(QWidget* parent) : QWidget(parent) {
     ShowProgress();
 }
 
-QtMainView::~QtMainView() = default;
+QtMainView::~QtMainView() {
+    // The boxes outlive this part of the window by a moment; a box that loses the focus then
+    // must not call back into a window that is gone.
+    disconnect(edSource_, nullptr, this, nullptr);
+    QApplication::instance()->removeEventFilter(this);
+}
 
 void QtMainView::BuildLayout() {
     edSource_ = new QLineEdit;
