@@ -1,7 +1,7 @@
 # The two everyday commands: `make test` and `make run`.
 # Everything else (packages, configuring, building) happens on the way.
 
-.PHONY: all deps release sanitize test test-release test-sanitize run bench fuzz fuzz-regression clean
+.PHONY: all deps release sanitize test test-release test-sanitize run bench fuzz fuzz-regression package clean
 
 all: release
 
@@ -27,6 +27,10 @@ test: test-release test-sanitize fuzz-regression
 # Every kept fuzz input (seeds and past crashers) run once through its target.
 fuzz-regression: deps
 	@bash scripts/fuzz.sh --regression
+
+# velmora_<version>_amd64.deb in build/release, from the release build.
+package: release
+	@cd build/release && cpack -G DEB
 
 run: release
 	@bash scripts/run.sh

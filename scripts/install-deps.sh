@@ -13,6 +13,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     xvfb xauth
     bc time
+    file lintian
 )
 
 missing=()

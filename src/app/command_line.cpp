@@ -100,6 +100,8 @@ BatchRequest ParseCommandLine(std::string_view argumentText) {
         request.endDelay = ReadWholeMilliseconds(endDelay.value);
     }
     request.silence = Contains(upper, "/SILENCE");
+    // "/NOSILENCE" never holds "/SILENCE", so the two are told apart by substring search too.
+    request.noSilence = Contains(upper, "/NOSILENCE");
     request.close = Contains(upper, "/CLOSE");
     request.hidden = Contains(upper, "/HIDDEN");
     return request;

@@ -13,7 +13,10 @@ namespace velmora {
 inline constexpr std::string_view kUsageMessage =
     "Wrong parameters.\r\n"
     "\"Velmora\" /Source <source-file> /Target <target-file> /Startdelay <delay ms> "
-    "[/Enddelay <delay ms>] [/Silence] [/Close] [/Hidden]";
+    "[/Enddelay <delay ms>] [/Silence] [/Nosilence] [/Close] [/Hidden]";
+
+// The usage line alone, which follows the first line of every wrong-parameters message.
+inline constexpr std::string_view kUsageLine = kUsageMessage.substr(kUsageMessage.find('\n') + 1);
 
 // What the switches of one batch run asked for. Both command-line forms (the raw Windows
 // text and the POSIX argument vector) produce it, so the run itself is the same for both.
@@ -30,8 +33,15 @@ struct BatchRequest {
     // Only set when /Enddelay was given; otherwise the end-delay box keeps what it holds.
     std::optional<std::int32_t> endDelay;
     bool silence = false;
+    // /Nosilence: the box is unchecked for this run only; it wins over /Silence where the
+    // raw form finds both.
+    bool noSilence = false;
     bool close = false;
     bool hidden = false;
+
+    // What was wrong with the arguments, naming the switch and the value; the run then only
+    // shows it with the usage line. Only the POSIX form is this strict.
+    std::string problem;
 
     [[nodiscard]] bool Complete() const { return hasSource && hasTarget && hasStartDelay; }
     // A hidden window could not be closed by anyone, so /Hidden ends the program as well.
@@ -44,6 +54,8 @@ enum class StartMode {
     Interactive,  // no arguments: show the window
     BareName,     // one file name: show the window with it chosen as the source
     Batch,        // switches: fill the boxes, press Write, maybe end
+    Help,         // --help or -h: the usage text on standard output, no window
+    Version,      // --version: the version on standard output, no window
 };
 
 struct StartRequest {

@@ -5,6 +5,7 @@
 #include "app/front_end_choice.h"
 #include "app/posix_arguments.h"
 #include "app/start_up.h"
+#include "app/usage_text.h"
 #include "app/window_events.h"
 #include "correction/file_safety.h"
 #include "platform/display.h"
@@ -32,7 +33,8 @@ std::unique_ptr<velmora::FrontEnd> MakeFrontEnd(const velmora::StartRequest& req
     if (!choice.notice.empty()) {
         std::cerr << choice.notice << std::endl;
     }
-    return std::make_unique<velmora::HeadlessFrontEnd>(std::cout, std::cerr);
+    return std::make_unique<velmora::HeadlessFrontEnd>(std::cout, std::cerr,
+                                                velmora::StandardErrorIsTerminal());
 }
 
 }  // namespace
@@ -43,12 +45,16 @@ int main(int argc, char** argv) {
     RemoveUnfinishedFilesOnSignals();
     const std::string programDirectory = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
     ProgramState state = InitGlobals(programDirectory);
+    state.SettingsPath = LocateSettingsFile(state.SettingsPath);
     const StartRequest request = ReadArgv(argc, argv);
+    if (request.mode == StartMode::Help || request.mode == StartMode::Version) {
+        return PrintProgramInformation(request.mode, std::cout);
+    }
     const std::unique_ptr<FrontEnd> frontEnd = MakeFrontEnd(request, programDirectory, argc, argv);
     MainWindow window(state, frontEnd->View());
     frm_WinMain_Load(frontEnd->View(), state.SettingsPath);
     frontEnd->Attach(window, [&] { frm_WinMain_Close(frontEnd->View(), state.SettingsPath); });
-    const StartUpResult started = StartUp(request, window);
+    const StartUpResult started = StartUp(request, window, frontEnd->HasWindow());
     if (!started.programEnds) {
         frontEnd->RunEventLoop();
     }

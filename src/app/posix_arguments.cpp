@@ -2,8 +2,11 @@
 #include "app/posix_arguments.h"
 
 #include <array>
+#include <filesystem>
 #include <optional>
 #include <string_view>
+#include <system_error>
+#include <utility>
 
 #include "common/number_text.h"
 
@@ -11,27 +14,28 @@ namespace velmora {
 
 namespace {
 
-enum class Switch { Source, Target, StartDelay, EndDelay, Silence, Close, Hidden };
+enum class Switch { Source, Target, StartDelay, EndDelay, Silence, NoSilence, Close, Hidden };
 
 struct SwitchName {
     std::string_view name;  // upper case
     Switch which;
     bool takesValue;
+    std::string_view shown;  // as the usage line writes it
 };
 
-constexpr std::array<SwitchName, 7> kSwitches{{
-    {"/SOURCE", Switch::Source, true},
-    {"/TARGET", Switch::Target, true},
-    {"/STARTDELAY", Switch::StartDelay, true},
-    {"/ENDDELAY", Switch::EndDelay, true},
-    {"/SILENCE", Switch::Silence, false},
-    {"/CLOSE", Switch::Close, false},
-    {"/HIDDEN", Switch::Hidden, false},
+constexpr std::array<SwitchName, 8> kSwitches{{
+    {"/SOURCE", Switch::Source, true, "/Source"},
+    {"/TARGET", Switch::Target, true, "/Target"},
+    {"/STARTDELAY", Switch::StartDelay, true, "/Startdelay"},
+    {"/ENDDELAY", Switch::EndDelay, true, "/Enddelay"},
+    {"/SILENCE", Switch::Silence, false, "/Silence"},
+    {"/NOSILENCE", Switch::NoSilence, false, "/Nosilence"},
+    {"/CLOSE", Switch::Close, false, "/Close"},
+    {"/HIDDEN", Switch::Hidden, false, "/Hidden"},
 }};
 
 struct SwitchArgument {
-    Switch which = Switch::Source;
-    bool takesValue = false;
+    const SwitchName* name = nullptr;
     // The text after "=" in /Source=x.
     std::optional<std::string> inlineValue;
 };
@@ -52,102 +56,196 @@ bool EqualsUpper(std::string_view text, std::string_view upper) {
     return true;
 }
 
-bool StartsWithUpper(std::string_view text, std::string_view upper) {
-    return text.size() >= upper.size() && EqualsUpper(text.substr(0, upper.size()), upper);
+// A leading "/" and no other: written like a switch, whether or not it names one.
+bool ShapedLikeSwitch(std::string_view argument) {
+    const std::string_view name = argument.substr(0, argument.find('='));
+    return name.size() > 1 && name.front() == '/' &&
+           name.find('/', 1) == std::string_view::npos;
 }
 
 std::optional<SwitchArgument> RecogniseSwitch(std::string_view argument) {
-    if (argument.empty() || argument.front() != '/') {
+    if (!ShapedLikeSwitch(argument)) {
         return std::nullopt;
     }
     const std::size_t equals = argument.find('=');
     const std::string_view name = argument.substr(0, equals);
-    // Switch names hold one "/" only, at their start; anything with more is a path.
-    if (name.find('/', 1) != std::string_view::npos) {
-        return std::nullopt;
-    }
     for (const SwitchName& candidate : kSwitches) {
-        if (candidate.takesValue && EqualsUpper(name, candidate.name)) {
-            SwitchArgument found{candidate.which, true, std::nullopt};
+        if (EqualsUpper(name, candidate.name)) {
+            SwitchArgument found{&candidate, std::nullopt};
             if (equals != std::string_view::npos) {
                 found.inlineValue = std::string(argument.substr(equals + 1));
             }
             return found;
         }
-        if (!candidate.takesValue && StartsWithUpper(name, candidate.name)) {
-            return SwitchArgument{candidate.which, false, std::nullopt};
-        }
     }
     return std::nullopt;
 }
 
-// Applies one switch; the first occurrence of each counts, later ones are read but ignored.
-void Apply(BatchRequest& request, Switch which, const std::string& value) {
-    switch (which) {
-        case Switch::Source:
-            if (!request.hasSource) {
-                request.hasSource = true;
-                request.source = value;
-            }
-            break;
-        case Switch::Target:
-            if (!request.hasTarget) {
-                request.hasTarget = true;
-                request.target = value;
-            }
-            break;
-        case Switch::StartDelay:
-            if (!request.hasStartDelay) {
-                request.hasStartDelay = true;
-                request.startDelay = ReadWholeMilliseconds(value);
-            }
-            break;
-        case Switch::EndDelay:
-            if (!request.endDelay) {
-                request.endDelay = ReadWholeMilliseconds(value);
-            }
-            break;
-        case Switch::Silence:
-            request.silence = true;
-            break;
-        case Switch::Close:
-            request.close = true;
-            break;
-        case Switch::Hidden:
-            request.hidden = true;
-            break;
+bool PathExists(const std::string& name) {
+    std::error_code ignored;
+    return std::filesystem::exists(name, ignored);
+}
+
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+// Collects the switches of one batch run and the first thing wrong with them.
+class BatchReader {
+  public:
+    void Fail(std::string problem) {
+        if (request_.problem.empty()) {
+            request_.problem = std::move(problem);
+        }
     }
+
+    void Flag(const SwitchArgument& found) {
+        if (found.inlineValue) {
+            Fail(std::string(found.name->shown) + " takes no value, but was given " +
+                 Quoted(*found.inlineValue) + ".");
+        }
+        switch (found.name->which) {
+            case Switch::Silence:
+                request_.silence = true;
+                break;
+            case Switch::NoSilence:
+                request_.noSilence = true;
+                break;
+            case Switch::Close:
+                request_.close = true;
+                break;
+            case Switch::Hidden:
+                request_.hidden = true;
+                break;
+            default:
+                break;
+        }
+    }
+
+    void Value(const SwitchName& name, const std::string& value) {
+        if (value.empty()) {
+            Fail(std::string(name.shown) + " needs a value.");
+            return;
+        }
+        switch (name.which) {
+            case Switch::Source:
+                request_.hasSource = true;
+                request_.source = value;
+                break;
+            case Switch::Target:
+                request_.hasTarget = true;
+                request_.target = value;
+                break;
+            case Switch::StartDelay:
+            case Switch::EndDelay: {
+                const std::optional<std::int32_t> delay = ParseWholeMilliseconds(value);
+                if (!delay) {
+                    Fail(std::string(name.shown) + " " + Quoted(value) +
+                         " is not a whole number of milliseconds.");
+                    return;
+                }
+                if (name.which == Switch::StartDelay) {
+                    request_.hasStartDelay = true;
+                    request_.startDelay = *delay;
+                } else {
+                    request_.endDelay = *delay;
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+
+    // False for a switch seen before: a second value would silently lose to the first.
+    bool FirstTime(const SwitchName& name) {
+        const auto index = static_cast<std::size_t>(&name - kSwitches.data());
+        if (seen_[index]) {
+            Fail(std::string(name.shown) + " is given twice.");
+            return false;
+        }
+        seen_[index] = true;
+        return true;
+    }
+
+    BatchRequest Finish() {
+        if (request_.silence && request_.noSilence) {
+            Fail("/Silence and /Nosilence contradict each other.");
+        }
+        return std::move(request_);
+    }
+
+  private:
+    BatchRequest request_;
+    std::array<bool, kSwitches.size()> seen_{};
+};
+
+BatchRequest ReadBatch(const std::vector<std::string>& arguments) {
+    BatchReader reader;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const std::optional<SwitchArgument> found = RecogniseSwitch(argument);
+        if (!found) {
+            // A misspelt switch (/Enddleay) must not be passed over like a stray word.
+            if (argument.starts_with('/') && !PathExists(argument)) {
+                reader.Fail(ShapedLikeSwitch(argument)
+                                ? "unknown switch " + Quoted(argument) + "."
+                                : Quoted(argument) + " is no switch and no existing file.");
+            }
+            continue;
+        }
+        const SwitchName& name = *found->name;
+        if (!reader.FirstTime(name)) {
+            continue;
+        }
+        if (!name.takesValue) {
+            reader.Flag(*found);
+            continue;
+        }
+        if (found->inlineValue) {
+            reader.Value(name, *found->inlineValue);
+        } else if (i + 1 < arguments.size() && !RecogniseSwitch(arguments[i + 1])) {
+            reader.Value(name, arguments[++i]);
+        } else if (i + 1 < arguments.size()) {
+            // "/Target /Hidden" once wrote a file named /Hidden at the root.
+            reader.Fail(std::string(name.shown) + " needs a value, but is followed by the switch " +
+                        Quoted(arguments[i + 1]) + ".");
+        } else {
+            reader.Fail(std::string(name.shown) + " needs a value.");
+        }
+    }
+    return reader.Finish();
 }
 
 }  // namespace
 
 StartRequest ReadArguments(const std::vector<std::string>& arguments) {
     StartRequest result;
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            result.mode = StartMode::Help;
+            return result;
+        }
+        if (argument == "--version") {
+            result.mode = StartMode::Version;
+            return result;
+        }
+    }
     if (arguments.empty()) {
         result.mode = StartMode::Interactive;
         return result;
     }
-    if (arguments.size() == 1 && !RecogniseSwitch(arguments.front())) {
+    const std::string& first = arguments.front();
+    // A lone unknown switch is a mistake, not a file to open; a lone existing file written
+    // like one (/vmlinuz) is still a name.
+    if (arguments.size() == 1 && !RecogniseSwitch(first) &&
+        (!ShapedLikeSwitch(first) || PathExists(first))) {
         result.mode = StartMode::BareName;
-        result.bareName = arguments.front();
+        result.bareName = first;
         return result;
     }
-
     result.mode = StartMode::Batch;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::optional<SwitchArgument> found = RecogniseSwitch(arguments[i]);
-        if (!found) {
-            continue;
-        }
-        std::string value;
-        if (found->inlineValue) {
-            value = *found->inlineValue;
-        } else if (found->takesValue && i + 1 < arguments.size()) {
-            // The next argument is this switch's value, even when it looks like a switch.
-            value = arguments[++i];
-        }
-        Apply(result.batch, found->which, value);
-    }
+    result.batch = ReadBatch(arguments);
     return result;
 }
 

@@ -10,19 +10,25 @@
 namespace velmora {
 
 // Reading rules, chosen because every absolute path here holds "/" (substring search would
-// read /mnt/target/in.ac3 as a /Target switch):
+// read /mnt/target/in.ac3 as a /Target switch), and strict, because a batch run that reads a
+// mistake as something else writes the wrong file with exit status 0:
+// - --help or -h anywhere asks for the usage text, --version for the version; nothing else
+//   is read then;
 // - a switch is a whole argument whose name matches without regard to case; a value switch
-//   may carry its value after "=" (/Source=x), the flags /Silence, /Close and /Hidden also
-//   match as a prefix (/Closed still closes);
+//   may carry its value after "=" (/Source=x);
 // - an argument with a "/" after its first character, "=" and its value aside, is a path,
-//   never a switch (/mnt/hidden/a.ac3);
+//   never a switch (/mnt/hidden/a.ac3); an argument outside a value that starts with "/" and
+//   is no switch name and no existing file is an error (a misspelt switch);
 // - a switch's value is the next argument taken whole, blanks kept, with no quote handling,
-//   whatever it holds; a switch at the very end has an empty value;
-// - the first occurrence of a switch counts; arguments that are neither switches nor values
-//   are ignored, as text between switches is in the raw form;
+//   unless that argument is itself a switch; a missing or empty value is an error;
+// - a delay is an optionally signed whole number of milliseconds, nothing else;
+// - a switch given twice, a flag given a value and /Silence with /Nosilence are errors;
+// - other arguments (words without a leading "/") are ignored, as text between switches is
+//   in the raw form;
 // - no arguments: interactive; exactly one argument that is not a switch: a bare source
 //   name ("Open with" in a file manager); anything else is a batch run, so several bare
 //   names end with the usage message.
+// The first error found is kept in the batch request's `problem`.
 // A file directly in the root folder named like a switch (/close) reads as the switch; written
 // as //close or /./close it is a path.
 [[nodiscard]] StartRequest ReadArguments(const std::vector<std::string>& arguments);

@@ -16,6 +16,7 @@
 #include <iterator>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "common/number_text.h"
 
@@ -94,6 +95,30 @@ bool HasBrokenNames(const CSimpleIniA& ini) {
     return false;
 }
 
+// The settings folder in the user's configuration folder does not exist before the first
+// save. Folders made here are private to the user, as the XDG base directory rules ask.
+bool MakeFoldersFor(const std::string& path) {
+    std::vector<fs::path> missing;
+    std::error_code error;
+    for (fs::path folder = fs::path(path).parent_path(); !folder.empty();
+         folder = folder.parent_path()) {
+        if (fs::exists(folder, error) || error) {
+            break;
+        }
+        missing.push_back(folder);
+        if (folder == folder.root_path()) {
+            break;
+        }
+    }
+    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+        if (!fs::create_directory(*folder, error) && error) {
+            return false;
+        }
+        fs::permissions(*folder, fs::perms::owner_all, fs::perm_options::replace, error);
+    }
+    return true;
+}
+
 bool IsBlankOnly(std::string_view text) {
     return text.find_first_not_of(" \t") == std::string_view::npos;
 }
@@ -130,7 +155,7 @@ bool SaveSettings(const std::string& settingsPath, int addSilentValue) {
         return false;
     }
     const char* text = addSilentValue == 1 ? "1" : "0";
-    if (ini.SetValue(kSection, kKey, text, nullptr, true) < 0) {
+    if (ini.SetValue(kSection, kKey, text, nullptr, true) < 0 || !MakeFoldersFor(settingsPath)) {
         return false;
     }
     return ini.SaveFile(settingsPath.c_str(), false) >= 0;

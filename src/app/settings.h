@@ -1,4 +1,5 @@
-// The one remembered choice, the silence check box, kept in velmora.ini beside the program.
+// The one remembered choice, the silence check box, kept in velmora.ini (where that file lies:
+// LocateSettingsFile).
 #pragma once
 
 #include <string>
@@ -16,7 +17,8 @@ namespace velmora {
 // what it did). Other sections, keys and comments in the file are kept; names are compared
 // without regard to case. Returns false when the file could not be written, which the
 // program does not report: the stored state simply stays as it was. A file that exists but
-// cannot be read is left alone rather than replaced by one holding only this key.
+// cannot be read is left alone rather than replaced by one holding only this key. Missing
+// folders on the way to the file are made, readable by the user alone.
 bool SaveSettings(const std::string& settingsPath, int addSilentValue);
 
 }  // namespace velmora

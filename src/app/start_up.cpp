@@ -23,20 +23,29 @@ ProgramState InitGlobals(const std::string& programDirectory) {
     return state;
 }
 
-StartUpResult StartUp(const StartRequest& request, MainWindow& window) {
+StartUpResult StartUp(const StartRequest& request, MainWindow& window, bool hasWindow) {
     switch (request.mode) {
         case StartMode::Interactive:
             window.View().SetVisible(true);
             return {};
         case StartMode::BareName:
-            // Not tested for existence here: the analysis of a missing file does nothing and
-            // Write stays disabled.
+            // In a window a missing name is not an error: the analysis of it does nothing and
+            // Write stays disabled. Without one, the run would end in silence.
+            if (!hasWindow && !FileExists(request.bareName)) {
+                ShowPlainMessage(window.View(),
+                                 "Source file \"" + request.bareName + "\" does not exist.");
+                return {true, kExitWriteFailed};
+            }
             window.View().SetVisible(true);
             window.State().SourceName = request.bareName;
             window.SourceChosen();
             return {};
         case StartMode::Batch:
             return RunBatch(request.batch, window);
+        case StartMode::Help:
+        case StartMode::Version:
+            // Answered before any window exists; nothing is left to do here.
+            return {true, kExitSuccess};
     }
     return {};
 }
@@ -48,6 +57,11 @@ StartUpResult RunBatch(const BatchRequest& batch, MainWindow& window) {
     // Set for the rest of the run, also when the window stays open afterwards.
     state.BatchMode = true;
 
+    if (!batch.problem.empty()) {
+        ShowPlainMessage(view, "Wrong parameters: " + batch.problem + "\r\n" +
+                                   std::string(kUsageLine));
+        return {true, kExitWrongParameters};
+    }
     if (!batch.Complete()) {
         ShowPlainMessage(view, std::string(kUsageMessage));
         return {true, kExitWrongParameters};
@@ -73,9 +87,13 @@ StartUpResult RunBatch(const BatchRequest& batch, MainWindow& window) {
     if (batch.endDelay) {
         view.SetText(TextBox::ed_EndDelay, std::to_string(*batch.endDelay));
     }
-    // Never cleared from the command line: without /Silence the stored state stands.
+    // Without /Silence and /Nosilence the stored state stands. Either one changes the box for
+    // this run only: the run itself stores nothing.
     if (batch.silence) {
         view.SetAddSilentValue(1);
+    }
+    if (batch.noSilence) {
+        view.SetAddSilentValue(0);
     }
 
     // Called directly, like a press of Write but without the button's rule.
@@ -85,7 +103,17 @@ StartUpResult RunBatch(const BatchRequest& batch, MainWindow& window) {
 }
 
 bool WantsWindow(const StartRequest& request) {
-    return request.mode != StartMode::Batch || !request.batch.hidden;
+    switch (request.mode) {
+        case StartMode::Interactive:
+        case StartMode::BareName:
+            return true;
+        case StartMode::Batch:
+            return !request.batch.hidden;
+        case StartMode::Help:
+        case StartMode::Version:
+            break;
+    }
+    return false;
 }
 
 }  // namespace velmora

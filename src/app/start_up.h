@@ -24,14 +24,17 @@ struct StartUpResult {
 // The fresh program-wide state; the settings file lies in the program's own directory.
 [[nodiscard]] ProgramState InitGlobals(const std::string& programDirectory);
 
-// Shows the window, chooses a bare name as the source, or runs the batch.
-[[nodiscard]] StartUpResult StartUp(const StartRequest& request, MainWindow& window);
+// Shows the window, chooses a bare name as the source, or runs the batch. `hasWindow` is false
+// for the headless front end, where a bare name that does not exist ends the run with 1.
+[[nodiscard]] StartUpResult StartUp(const StartRequest& request, MainWindow& window,
+                                    bool hasWindow = true);
 
 // The batch run: the boxes are filled from the switches and Write is pressed, through the
 // window's own operations only, so a batch does nothing a user could not do by hand.
 [[nodiscard]] StartUpResult RunBatch(const BatchRequest& batch, MainWindow& window);
 
-// Whether this start shows the window: everything but a hidden batch run.
+// Whether this start shows the window: everything but a hidden batch run and the answers
+// to --help and --version.
 [[nodiscard]] bool WantsWindow(const StartRequest& request);
 
 }  // namespace velmora

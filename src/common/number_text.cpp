@@ -95,6 +95,23 @@ std::int32_t ReadWholeMilliseconds(std::string_view text) {
     return RoundToInt32(ReadLeadingNumber(text));
 }
 
+std::optional<std::int32_t> ParseWholeMilliseconds(std::string_view text) {
+    // from_chars takes a minus sign but no plus sign; a plus may not precede a minus.
+    if (text.starts_with('+')) {
+        text.remove_prefix(1);
+        if (text.starts_with('-')) {
+            return std::nullopt;
+        }
+    }
+    std::int32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, 10);
+    if (text.empty() || error != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::string FrameRateText(float framesPerSecond) {
     // to_chars in fixed notation gives the shortest digits that read back to the same float,
     // independent of the C locale.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,11 @@ namespace velmora {
 
 // A typed or passed delay: its leading number made a whole number of milliseconds.
 [[nodiscard]] std::int32_t ReadWholeMilliseconds(std::string_view text);
+
+// A delay given as an argument of its own, read strictly: an optional sign and decimal
+// digits, nothing else, within the 32-bit range. Anything else gives nothing, so that a
+// mistyped value is refused instead of being read as some other delay.
+[[nodiscard]] std::optional<std::int32_t> ParseWholeMilliseconds(std::string_view text);
 
 // Frame rates as the reports show them: "31.25" for exact values, otherwise the shortest
 // decimal that reads back to the same single-precision value ("20.833334"). Never an

@@ -294,6 +294,12 @@ class FrameWalk {
         if (end_ - begin_ >= wanted_ || toRead_ == 0) {
             return true;
         }
+        // Once per block, not per frame: the window sees a click on Cancel during the copy.
+        observer_.ProcessPendingEvents();
+        if (observer_.CancelRequested()) {
+            state.end = CopyEnd::Cancelled;
+            return false;
+        }
         if (buffer_.size() < wanted_ + kBlockBytes) {
             buffer_.resize(wanted_ + kBlockBytes);
         }

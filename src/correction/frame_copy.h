@@ -20,6 +20,7 @@ enum class CopyEnd {
     ReadFailed,
     WriteFailed,
     NothingLeft,  // no frame of the source would be in the target
+    Cancelled,    // the user stopped the write between two blocks
 };
 
 struct CopyState {

@@ -230,6 +230,12 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
             case CopyEnd::NothingLeft:
                 result = Failure(WriteOutcome::NothingToWrite, NothingLeftMessage(std::nullopt));
                 break;
+            case CopyEnd::Cancelled:
+                // Not committed: the unfinished file goes, whatever stood under the name stays.
+                result = Failure(WriteOutcome::Cancelled, "The write was cancelled. Target file " +
+                                                              Quoted(targetName) +
+                                                              " was left as it was.");
+                break;
             case CopyEnd::Damaged:
                 result.outcome = WriteOutcome::SourceDamaged;
                 break;

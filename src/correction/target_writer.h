@@ -22,6 +22,7 @@ enum class WriteOutcome {
     WriteFailed,     // the target could not be created or written, or is no regular file;
                      // the old target stands
     ReportFailed,    // the target is complete but the report file could not be saved
+    Cancelled,       // the user stopped the write: the old target stands, no report
 };
 
 struct WriteRequest {

@@ -12,6 +12,8 @@ class FrontEnd {
   public:
     virtual ~FrontEnd() = default;
 
+    // True for a desktop window a user can see and answer; false for the headless one.
+    [[nodiscard]] virtual bool HasWindow() const { return false; }
     // The window's controls and services; exists (hidden) from construction on.
     [[nodiscard]] virtual MainView& View() = 0;
     // Wires the buttons to the logic and the window's close to onClose (the settings are

@@ -1,6 +1,7 @@
 // Finding the program's own folder.
 #include "platform/program_directory.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -40,6 +41,36 @@ std::string ProgramDirectory(const char* argv0) {
     const fs::path current = fs::current_path(error);
     return ProgramDirectoryFromArgv0(argv0 != nullptr ? argv0 : "",
                                      error ? fs::path(".").string() : current.string());
+}
+
+std::string ChooseSettingsFile(const std::string& besideProgram, bool besideExists,
+                               const char* xdgConfigHome, const char* home) {
+    if (besideExists) {
+        return besideProgram;
+    }
+    const auto absolute = [](const char* folder) {
+        return folder != nullptr && folder[0] == '/';
+    };
+    fs::path base;
+    if (absolute(xdgConfigHome)) {
+        base = xdgConfigHome;
+    } else if (absolute(home)) {
+        base = fs::path(home) / ".config";
+    } else {
+        return besideProgram;
+    }
+    return (base / "velmora" / "velmora.ini").lexically_normal().string();
+}
+
+std::string LocateSettingsFile(const std::string& besideProgram) {
+#ifdef __linux__
+    std::error_code error;
+    const bool besideExists = fs::exists(besideProgram, error);
+    return ChooseSettingsFile(besideProgram, besideExists, std::getenv("XDG_CONFIG_HOME"),
+                              std::getenv("HOME"));
+#else
+    return besideProgram;
+#endif
 }
 
 }  // namespace velmora

@@ -1,4 +1,4 @@
-// Where the running program lies, for the settings file beside it.
+// Where the running program lies, and where its settings file lies.
 #pragma once
 
 #include <string>
@@ -15,5 +15,17 @@ namespace velmora {
 // itself when argv[0] names no folder (a program found through PATH, or none given).
 [[nodiscard]] std::string ProgramDirectoryFromArgv0(std::string_view argv0,
                                                     const std::string& currentDirectory);
+
+// Where velmora.ini lies. A file beside the program wins when it exists, so a portable copy
+// keeps working as it always has; otherwise, on Linux, the user's configuration folder,
+// because an installed program's own folder (/usr/bin) is not the user's to write.
+[[nodiscard]] std::string LocateSettingsFile(const std::string& besideProgram);
+
+// The choice itself: besideProgram when besideExists; else $XDG_CONFIG_HOME/velmora/velmora.ini,
+// where an unset, empty or relative XDG_CONFIG_HOME means $HOME/.config as the XDG base
+// directory rules say; besideProgram again when neither gives an absolute folder. Null
+// pointers stand for unset variables.
+[[nodiscard]] std::string ChooseSettingsFile(const std::string& besideProgram, bool besideExists,
+                                             const char* xdgConfigHome, const char* home);
 
 }  // namespace velmora

@@ -17,4 +17,8 @@ void OpenMissingStandardStreams() {
     }
 }
 
+bool StandardErrorIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
 }  // namespace velmora

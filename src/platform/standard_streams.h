@@ -8,4 +8,7 @@ namespace velmora {
 // printed for the user, or the name /dev/stdout, would lead into that file.
 void OpenMissingStandardStreams();
 
+// Whether standard error is a terminal a person watches, rather than a file or a pipe.
+[[nodiscard]] bool StandardErrorIsTerminal();
+
 }  // namespace velmora

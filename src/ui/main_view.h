@@ -54,6 +54,14 @@ class MainView {
     virtual std::optional<std::string> ShowSaveDialog(const FileDialogConfig& config) = 0;
     virtual void ProcessPendingEvents() = 0;
     virtual void SetBusyPointer(bool busy) = 0;
+
+    // A write runs from WriteStarted to WriteEnded: a window turns Write into Cancel and lets
+    // no other click or key through meanwhile (they are dropped, not kept for later). `copied`
+    // tells whether every frame reached the target.
+    virtual void WriteStarted() {}
+    virtual void WriteEnded(bool /*copied*/) {}
+    // True once Cancel was pressed during the write now running.
+    [[nodiscard]] virtual bool CancelRequested() { return false; }
 };
 
 }  // namespace velmora

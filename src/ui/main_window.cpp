@@ -114,7 +114,10 @@ WriteRun MainWindow::cmd_Write_Click() {
         .endDelayMs = ReadWholeMilliseconds(view_.Text(TextBox::ed_EndDelay)),
     };
     ViewWriteObserver observer(view_);
+    view_.WriteStarted();
     const WriteResult result = WriteTarget(request, state_.streamInfo, observer);
+    view_.WriteEnded(result.outcome == WriteOutcome::Complete ||
+                     result.outcome == WriteOutcome::ReportFailed);
 
     switch (result.outcome) {
         case WriteOutcome::Complete:
@@ -127,6 +130,10 @@ WriteRun MainWindow::cmd_Write_Click() {
             // Begins with "Source file damaged." and says what became of the target.
             view_.ShowMessage(MessageIcon::Question, result.message, "OK", 1);
             return WriteRun::Failed;
+        case WriteOutcome::Cancelled:
+            // The user asked for it; the status line says what became of the target.
+            view_.SetText(TextBox::ed_Status, result.message);
+            return WriteRun::Cancelled;
         case WriteOutcome::NoUsableHeader:
         case WriteOutcome::TargetIsSource:
         case WriteOutcome::TooMuchToAdd:

@@ -12,7 +12,7 @@ namespace velmora {
 enum class WriteRun {
     Written,        // target and report saved
     SourceMissing,  // "Source file does not exist."
-    Cancelled,      // the user declined to overwrite
+    Cancelled,      // the user declined to overwrite, or stopped the write
     Failed,         // refused, damaged source, read, write or report failure
 };
 

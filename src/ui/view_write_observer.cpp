@@ -33,4 +33,8 @@ void ViewWriteObserver::SetBusyPointer(bool busy) {
     view_.SetBusyPointer(busy);
 }
 
+bool ViewWriteObserver::CancelRequested() {
+    return view_.CancelRequested();
+}
+
 }  // namespace velmora

@@ -17,6 +17,7 @@ class ViewWriteObserver final : public WriteObserver {
     void SetProgressMaximum(std::int64_t maximum) override;
     void SetProgressValue(std::int64_t value) override;
     void SetBusyPointer(bool busy) override;
+    [[nodiscard]] bool CancelRequested() override;
 
   private:
     MainView& view_;

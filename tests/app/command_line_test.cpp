@@ -17,7 +17,9 @@ const std::string kProgram = "\"C:\\Program Files\\Velmora\\velmora.exe\" ";
 TEST(CommandLine, UsageMessageIsExact) {
     EXPECT_EQ(kUsageMessage,
               "Wrong parameters.\r\n\"Velmora\" /Source <source-file> /Target <target-file> "
-              "/Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] [/Close] [/Hidden]");
+              "/Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] [/Nosilence] [/Close] "
+              "[/Hidden]");
+    EXPECT_EQ("Wrong parameters.\r\n" + std::string(kUsageLine), kUsageMessage);
 }
 
 struct SkipRow {
@@ -131,6 +133,8 @@ TEST(CommandLine, ParseCommandLineReadsEverySwitch) {
          With(plain, [](BatchRequest& r) { r.endDelay = -64; })},
         {"silence", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /silence",
          With(plain, [](BatchRequest& r) { r.silence = true; })},
+        {"no silence is not read as silence", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /NoSilence",
+         With(plain, [](BatchRequest& r) { r.noSilence = true; })},
         {"/Closed closes", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /Closed",
          With(plain, [](BatchRequest& r) { r.close = true; })},
         {"hidden", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /HIDDEN",

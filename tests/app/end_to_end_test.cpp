@@ -210,7 +210,7 @@ TEST_F(EndToEnd, WrongParametersExitWithTwo) {
     EXPECT_EQ(r.err,
               "velmora: Wrong parameters. \"Velmora\" /Source <source-file> /Target "
               "<target-file> /Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] "
-              "[/Close] [/Hidden]\n");
+              "[/Nosilence] [/Close] [/Hidden]\n");
     EXPECT_EQ(r.out, "");
     EXPECT_TRUE(fs::is_empty(dir.Path()));
 }
@@ -251,6 +251,125 @@ TEST_F(EndToEnd, BareNameWithoutADisplayPrintsTheSourceReport) {
     EXPECT_NE(r.out.find("48 kHz"), std::string::npos) << r.out;
     // Choosing a source writes nothing.
     EXPECT_FALSE(fs::exists(dir.File("film_fix.ac3")));
+}
+
+TEST_F(EndToEnd, BareNameThatDoesNotExistWithoutADisplayExitsWithOne) {
+    const CommandResult r = RunVelmora({dir.File("gone.ac3")});
+    EXPECT_EQ(r.exitStatus, 1);
+    const std::vector<std::string> errLines = Lines(r.err);
+    ASSERT_EQ(errLines.size(), 2U) << r.err;
+    EXPECT_EQ(errLines[1], "velmora: Source file \"" + dir.File("gone.ac3") + "\" does not exist.");
+    EXPECT_EQ(r.out, "");
+}
+
+// Under a pseudo-terminal (script(1)) standard error is a terminal: the write shows one line
+// that overwrites itself and is ended before the report. To a file: no trace of it.
+TEST_F(EndToEnd, ProgressLineOnlyOnATerminal) {
+    const std::string source = EncodeAc3("in.ac3");
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + ShellQuote(kProgram) +
+                                " /Source " + ShellQuote(source) + " /Target " +
+                                ShellQuote(dir.File("out.ac3")) + " /Startdelay 0 /Hidden";
+    const CommandResult terminal = test::RunCommand(
+        "script -q -e -c " + ShellQuote(command + " >/dev/null") + " /dev/null");
+    EXPECT_EQ(terminal.exitStatus, 0) << terminal.err;
+    const std::string& seen = terminal.out;
+    EXPECT_EQ(seen.rfind("\rWriting   0 %", 0), 0U) << seen;
+    EXPECT_NE(seen.find("\rWriting 100 %"), std::string::npos) << seen;
+    // The terminal turns the ending "\n" into "\r\n"; nothing follows the last line.
+    EXPECT_TRUE(seen.ends_with("\r\n")) << seen;
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), '\n'), 1) << seen;
+
+    const CommandResult toFile = test::RunCommand(command);
+    EXPECT_EQ(toFile.exitStatus, 0);
+    EXPECT_EQ(toFile.err, "");
+    EXPECT_EQ(toFile.out, AsPrinted(test::ReadTextFile(dir.File("out.txt"))));
+}
+
+struct AnswerRow {
+    std::vector<std::string> arguments;
+    std::string after;     // a redirection
+    int exitStatus;
+    std::string outPiece;  // a piece of standard output
+};
+
+TEST_F(EndToEnd, HelpAndVersionNeedNoDisplayAndTouchNothing) {
+    const std::string version = std::string("velmora ") + VELMORA_VERSION + "\n";
+    const std::vector<AnswerRow> rows = {
+        {{"--help"}, "", 0, "Usage: velmora"},
+        {{"-h"}, "", 0, "/Nosilence"},
+        {{"/Source", dir.File("in.ac3"), "/Target", dir.File("out.ac3"), "--help"}, "", 0,
+         "Exit status:"},
+        {{"--version"}, "", 0, version},
+        // An answer that never reached standard output is a failure.
+        {{"--help"}, ">/dev/full", 1, ""},
+    };
+    for (const AnswerRow& row : rows) {
+        const CommandResult r = RunVelmora(row.arguments, "", row.after);
+        EXPECT_EQ(r.exitStatus, row.exitStatus) << row.arguments[0] << row.after;
+        EXPECT_NE(r.out.find(row.outPiece), std::string::npos) << r.out;
+        EXPECT_EQ(r.err, "") << row.arguments[0];
+    }
+    EXPECT_EQ(RunVelmora({"--version"}).out, version);
+    const std::string help = RunVelmora({"--help"}).out;
+    for (const char* piece : {"/Source", "/Target", "/Startdelay", "/Enddelay", "/Silence",
+                              "/Nosilence", "/Close", "/Hidden", "XDG_CONFIG_HOME", "Example:"}) {
+        EXPECT_NE(help.find(piece), std::string::npos) << piece;
+    }
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
+struct SettingsPlaceRow {
+    std::string why;
+    std::string environment;  // XDG_CONFIG_HOME and HOME settings for env(1)
+    // "Add Silence" values of the files that exist, empty where there is none: beside the
+    // program, in <scratch>/config/velmora and in <scratch>/.config/velmora.
+    std::string besideProgram;
+    std::string inXdgFolder;
+    std::string inHomeFolder;
+    bool silence;  // the stored state that should count
+};
+
+// Which settings file a run reads, seen from the frames it adds: silent frames or copies of
+// the first one. The program is copied so that the file beside it belongs to the test.
+TEST_F(EndToEnd, SettingsLieInTheUserConfigFolderUnlessBesideTheProgram) {
+    const std::string source = EncodeAc3("in.ac3");
+    const Bytes firstFrame = Slice(test::ReadFile(source), 0, kAc3Frame);
+    const fs::path program = dir.Path() / "portable" / "velmora";
+    fs::create_directories(program.parent_path());
+    fs::copy_file(kProgram, program);
+    const std::string root = dir.Path().string();
+    const std::string xdg = "XDG_CONFIG_HOME=" + root + "/config";
+    const std::string home = "HOME=" + root;
+    const std::vector<SettingsPlaceRow> rows = {
+        {"XDG_CONFIG_HOME", xdg + " " + home, "", "0", "1", false},
+        {"~/.config without XDG_CONFIG_HOME", "-u XDG_CONFIG_HOME " + home, "", "1", "0", false},
+        {"a relative XDG_CONFIG_HOME counts as unset", "XDG_CONFIG_HOME=config " + home, "", "1",
+         "0", false},
+        {"the file beside the program wins", xdg + " " + home, "1", "0", "0", true},
+        {"also when it says 0", xdg + " " + home, "0", "1", "1", false},
+        {"no file anywhere: checked", xdg + " " + home, "", "", "", true},
+    };
+    const auto place = [](const fs::path& path, const std::string& value) {
+        fs::remove(path);
+        if (!value.empty()) {
+            fs::create_directories(path.parent_path());
+            test::WriteTextFile(path, "[Settings]\nAdd Silence=" + value + "\n");
+        }
+    };
+    for (const SettingsPlaceRow& row : rows) {
+        place(program.parent_path() / "velmora.ini", row.besideProgram);
+        place(dir.Path() / "config" / "velmora" / "velmora.ini", row.inXdgFolder);
+        place(dir.Path() / ".config" / "velmora" / "velmora.ini", row.inHomeFolder);
+        const std::string target = dir.File("out.ac3");
+        const CommandResult r = test::RunCommand(
+            "cd " + ShellQuote(root) + " && env -u DISPLAY -u WAYLAND_DISPLAY " + row.environment +
+            " " + ShellQuote(program.string()) + " /Source " + ShellQuote(source) + " /Target " +
+            ShellQuote(target) + " /Startdelay 100 /Hidden");
+        ASSERT_EQ(r.exitStatus, 0) << row.why << r.err;
+        // 100 ms: three frames added at the start.
+        const Bytes added = Slice(test::ReadFile(target), 0, kAc3Frame);
+        EXPECT_EQ(added != firstFrame, row.silence) << row.why;
+    }
 }
 
 TEST_F(EndToEnd, NoArgumentsWithoutADisplayEndsAtOnce) {

@@ -32,7 +32,9 @@ inline void PrintTo(const BatchRequest& r, std::ostream* os) {
         << (r.hasTarget ? "\"" + r.target + "\"" : "absent") << ", start "
         << (r.hasStartDelay ? std::to_string(r.startDelay) : "absent") << ", end "
         << (r.endDelay ? std::to_string(*r.endDelay) : "absent") << (r.silence ? ", silence" : "")
-        << (r.close ? ", close" : "") << (r.hidden ? ", hidden" : "") << "}";
+        << (r.noSilence ? ", no silence" : "") << (r.close ? ", close" : "")
+        << (r.hidden ? ", hidden" : "") << (r.problem.empty() ? "" : ", problem: " + r.problem)
+        << "}";
 }
 
 inline void PrintTo(const StartRequest& r, std::ostream* os) {
@@ -46,6 +48,12 @@ inline void PrintTo(const StartRequest& r, std::ostream* os) {
         case StartMode::Batch:
             *os << "Batch ";
             PrintTo(r.batch, os);
+            break;
+        case StartMode::Help:
+            *os << "Help";
+            break;
+        case StartMode::Version:
+            *os << "Version";
             break;
     }
 }

@@ -236,7 +236,7 @@ TEST(Settings, UnwritablePlaceFailsSilently) {
     const ScratchDir dir;
     test::WriteTextFile(dir.File("plain"), "not a folder");
     const std::vector<std::string> paths = {"/proc/velmora.ini", dir.File("plain") + "/velmora.ini",
-                                            dir.File("missing") + "/velmora.ini"};
+                                            dir.File("plain") + "/deeper/velmora.ini"};
     for (const std::string& path : paths) {
         CheckBoxView view;
         frm_WinMain_Load(view, path);
@@ -247,6 +247,20 @@ TEST(Settings, UnwritablePlaceFailsSilently) {
         EXPECT_EQ(view.messages, 0) << path;
     }
     EXPECT_EQ(ReadTextFile(dir.File("plain")), "not a folder");
+}
+
+TEST(Settings, FirstSaveMakesTheMissingFoldersPrivateToTheUser) {
+    // $XDG_CONFIG_HOME/velmora does not exist before the first save, nor may ~/.config.
+    const ScratchDir dir;
+    const std::string path = dir.File("config/velmora/velmora.ini");
+    CheckBoxView view;
+    view.addSilent = 0;
+    frm_WinMain_Close(view, path);
+    EXPECT_EQ(ReadTextFile(path), "[Settings]\nAdd Silence=0\n");
+    for (const char* folder : {"config", "config/velmora"}) {
+        EXPECT_EQ(fs::status(dir.File(folder)).permissions() & fs::perms::all, fs::perms::owner_all)
+            << folder;
+    }
 }
 
 }  // namespace

@@ -109,6 +109,77 @@ TEST_F(StartUpTest, MissingSwitchShowsOnlyTheUsageMessage) {
     }
 }
 
+struct WrongRow {
+    std::vector<std::string> arguments;
+    int exitStatus;
+    std::string message;  // a piece of the one message shown
+    bool hasWindow = true;
+};
+
+// Mistakes that once passed in silence with exit status 0: each ends the run with a message
+// that names the switch and the value, before anything is analysed or written.
+TEST_F(StartUpTest, WrongParametersEndTheRunNamingTheMistake) {
+    const std::string in = MakeAc3("in.ac3", 10);
+    const std::string out = dir.File("out.ac3");
+    const auto with = [&](std::vector<std::string> more) {
+        std::vector<std::string> arguments = {"/Source", in, "/Target", out};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return arguments;
+    };
+    const std::vector<WrongRow> rows = {
+        {with({"/Startdelay", "abc"}), 2, "/Startdelay \"abc\" is not a whole number"},
+        {with({"/Startdelay", "--5"}), 2, "/Startdelay \"--5\" is not"},
+        {with({"/Startdelay", "+-5"}), 2, "/Startdelay \"+-5\" is not"},
+        {with({"/Startdelay", "0x10"}), 2, "/Startdelay \"0x10\" is not"},
+        {with({"/Startdelay", "1e9"}), 2, "/Startdelay \"1e9\" is not"},
+        {with({"/Startdelay", "12.6"}), 2, "/Startdelay \"12.6\" is not"},
+        {with({"/Startdelay", "-40ms"}), 2, "/Startdelay \"-40ms\" is not"},
+        {with({"/Startdelay", " 5"}), 2, "/Startdelay \" 5\" is not"},
+        {with({"/Startdelay", "\u2212" "40"}), 2, "/Startdelay \"\u2212" "40\" is not"},
+        {with({"/Startdelay", "2147483648"}), 2, "/Startdelay \"2147483648\" is not"},
+        {with({"/Startdelay", "0", "/Enddelay", "x"}), 2, "/Enddelay \"x\" is not"},
+        {with({"/Startdelay", ""}), 2, "/Startdelay needs a value"},
+        {with({"/Startdelay="}), 2, "/Startdelay needs a value"},
+        {with({"/Startdelay"}), 2, "/Startdelay needs a value"},
+        {with({"/Startdelay", "/Hidden"}), 2, "/Startdelay needs a value, but is followed by "
+                                              "the switch \"/Hidden\""},
+        {{"/Source", in, "/Target", "/Hidden", "/Startdelay", "0"}, 2,
+         "/Target needs a value, but is followed by the switch \"/Hidden\""},
+        {with({"/Startdelay", "0", "/Enddleay", "-2000"}), 2, "unknown switch \"/Enddleay\""},
+        {with({"/Startdelay", "0", "/Closed"}), 2, "unknown switch \"/Closed\""},
+        {with({"/Startdelay", "0", "/mnt/no such folder/x"}), 2,
+         "\"/mnt/no such folder/x\" is no switch and no existing file"},
+        {with({"/Startdelay", "0", "/Startdelay", "-100"}), 2, "/Startdelay is given twice"},
+        {with({"/Startdelay", "0", "/Hidden", "/HIDDEN"}), 2, "/Hidden is given twice"},
+        {with({"/Startdelay", "0", "/Hidden=no"}), 2, "/Hidden takes no value, but was given \"no\""},
+        {with({"/Startdelay", "0", "/Silence", "/Nosilence"}), 2,
+         "/Silence and /Nosilence contradict each other"},
+        {{"/Enddleay"}, 2, "unknown switch \"/Enddleay\""},
+        // Not wrong parameters, but also never silent: the source is missing.
+        {{"/Source", dir.File("gone.ac3"), "/Target", out, "/Startdelay", "0"}, 1,
+         "Sourcefile does not exist!"},
+        {{dir.File("gone.ac3")}, 1, "Source file \"" + dir.File("gone.ac3") + "\" does not exist.",
+         false},
+    };
+    for (const WrongRow& row : rows) {
+        const std::string why = testing::PrintToString(row.arguments);
+        view.log.clear();
+        const StartUpResult result = StartUp(ReadArguments(row.arguments), window, row.hasWindow);
+        EXPECT_TRUE(result.programEnds) << why;
+        EXPECT_EQ(result.exitStatus, row.exitStatus) << why;
+        const std::vector<std::string> messages = view.Messages();
+        ASSERT_EQ(messages.size(), 1U) << why;
+        EXPECT_NE(messages[0].find(row.message), std::string::npos) << why << ": " << messages[0];
+        if (row.exitStatus == kExitWrongParameters) {
+            // A plain box: no icon, one OK button.
+            EXPECT_TRUE(messages[0].starts_with("message 0 OK 1: Wrong parameters: ")) << why;
+            EXPECT_TRUE(messages[0].ends_with("\r\n" + std::string(kUsageLine))) << why;
+        }
+        EXPECT_EQ(view.Find("ed_Info set"), -1) << why << ": nothing is analysed";
+        EXPECT_FALSE(fs::exists(out)) << why;
+    }
+}
+
 TEST_F(StartUpTest, MissingSourceEndsTheProgram) {
     const StartUpResult shown =
         Run({"/Source", dir.File("gone.ac3"), "/Target", dir.File("out.ac3"), "/Startdelay", "0"});
@@ -195,7 +266,7 @@ TEST_F(StartUpTest, HiddenKeepsTheWindowHiddenAndEnds) {
 TEST_F(StartUpTest, CloseEndsAfterTheWrite) {
     const std::string source = MakeAc3("in.ac3", 10);
     const StartUpResult result =
-        Run({"/Source", source, "/Target", dir.File("out.ac3"), "/Startdelay", "0", "/Closed"});
+        Run({"/Source", source, "/Target", dir.File("out.ac3"), "/Startdelay", "0", "/Close"});
     EXPECT_TRUE(view.visible);
     EXPECT_TRUE(result.programEnds);
     EXPECT_EQ(result.exitStatus, kExitSuccess);
@@ -241,21 +312,37 @@ TEST_F(StartUpTest, FailedOrRefusedWritesExitWithOne) {
     EXPECT_EQ(test::ReadFile(good), test::BuildFrames(test::Ac3Header(0x1E), kFrame, 10));
 }
 
-TEST_F(StartUpTest, SilenceOverridesTheStoredStateAndClosingStoresIt) {
-    test::WriteTextFile(state.SettingsPath, "[Settings]\nAdd Silence=0\n");
-    frm_WinMain_Load(view, state.SettingsPath);
-    ASSERT_EQ(view.addSilent, 0);
+struct SilenceRow {
+    int stored;
+    std::string switchGiven;  // empty: neither switch
+    int box;
+};
+
+TEST_F(StartUpTest, SilenceSwitchesOverrideTheStoredStateForThisRunOnly) {
     const std::string source = MakeAc3("in.ac3", 10);
-    const StartUpResult result =
-        Run({"/Source", source, "/Target", dir.File("out.ac3"), "/Startdelay", "0", "/Silence"});
-    EXPECT_FALSE(result.programEnds);
-    EXPECT_EQ(view.addSilent, 1);
-    // The run itself stores nothing; the user closing the window does.
-    EXPECT_EQ(test::ReadTextFile(state.SettingsPath), "[Settings]\nAdd Silence=0\n");
-    frm_WinMain_Close(view, state.SettingsPath);
-    test::EventLogView nextRun;
-    frm_WinMain_Load(nextRun, state.SettingsPath);
-    EXPECT_EQ(nextRun.addSilent, 1);
+    const std::vector<SilenceRow> rows = {
+        {0, "/Silence", 1}, {1, "/Nosilence", 0}, {1, "/nosilence", 0}, {0, "", 0}, {1, "", 1},
+    };
+    for (const SilenceRow& row : rows) {
+        const std::string stored = "[Settings]\nAdd Silence=" + std::to_string(row.stored) + "\n";
+        test::WriteTextFile(state.SettingsPath, stored);
+        frm_WinMain_Load(view, state.SettingsPath);
+        std::vector<std::string> arguments = {"/Source", source, "/Target", dir.File("out.ac3"),
+                                              "/Startdelay", "0"};
+        if (!row.switchGiven.empty()) {
+            arguments.push_back(row.switchGiven);
+        }
+        const StartUpResult result = Run(arguments);
+        EXPECT_EQ(result.exitStatus, kExitSuccess) << row.switchGiven;
+        EXPECT_FALSE(result.programEnds);
+        EXPECT_EQ(view.addSilent, row.box) << row.switchGiven;
+        // The run itself stores nothing; the user closing the window does.
+        EXPECT_EQ(test::ReadTextFile(state.SettingsPath), stored) << row.switchGiven;
+        frm_WinMain_Close(view, state.SettingsPath);
+        test::EventLogView nextRun;
+        frm_WinMain_Load(nextRun, state.SettingsPath);
+        EXPECT_EQ(nextRun.addSilent, row.box) << row.switchGiven;
+    }
 }
 
 }  // namespace

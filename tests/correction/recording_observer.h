@@ -25,7 +25,13 @@ class RecordingObserver : public WriteObserver {
             onStatus(text);
         }
     }
-    void ProcessPendingEvents() override { calls.push_back("events"); }
+    void ProcessPendingEvents() override {
+        calls.push_back("events");
+        ++eventPasses;
+    }
+    [[nodiscard]] bool CancelRequested() override {
+        return cancelAtEventPass > 0 && eventPasses >= cancelAtEventPass;
+    }
     void SetProgressMaximum(std::int64_t maximum) override {
         calls.push_back("max:" + std::to_string(maximum));
     }
@@ -58,6 +64,9 @@ class RecordingObserver : public WriteObserver {
     std::int64_t lastProgressValue = -1;
     std::int64_t progressValueCount = 0;
     bool busyPointer = false;
+    int eventPasses = 0;
+    // From this pass over events on (counted from 1), Cancel reads as pressed; 0: never.
+    int cancelAtEventPass = 0;
     // Called after a status is recorded; lets a test act in the middle of a write.
     std::function<void(const std::string&)> onStatus;
 

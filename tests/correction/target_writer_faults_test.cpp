@@ -378,6 +378,31 @@ TEST(TargetWriterFaults, ReportCutShortIsRemoved) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
 }
 
+// Cancel pressed between two blocks, before anything was written and after part of the
+// target was: the earlier target and report stand, and the write stops at once.
+TEST(TargetWriterFaults, CancelKeepsTheEarlierTargetAndStopsAtOnce) {
+    test::ScratchDir dir;
+    const Bytes source = Ac3Frames(2000);  // 3.6 MB, several blocks
+    test::WriteFile(dir.File("s.ac3"), source);
+    // The writer's first pass comes before the copy, then one pass per block.
+    for (const int pass : {2, 4}) {
+        test::WriteFile(dir.File("t.ac3"), Bytes(10, 7));
+        test::WriteTextFile(dir.File("t.txt"), kSourceInfo + "an earlier report");
+        RecordingObserver observer{kSourceInfo};
+        observer.cancelAtEventPass = pass;
+        const WriteResult result = Write(dir.File("s.ac3"), dir.File("t.ac3"), observer);
+        EXPECT_EQ(result.outcome, WriteOutcome::Cancelled) << pass;
+        EXPECT_NE(result.message.find(dir.File("t.ac3")), std::string::npos) << result.message;
+        EXPECT_EQ(observer.eventPasses, pass) << "no block is read after Cancel";
+        EXPECT_FALSE(observer.busyPointer);
+        EXPECT_EQ(observer.InfoText().find("Target file information"), std::string::npos);
+        EXPECT_EQ(test::ReadFile(dir.File("t.ac3")), Bytes(10, 7)) << pass;
+        EXPECT_EQ(test::ReadTextFile(dir.File("t.txt")), kSourceInfo + "an earlier report");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3)
+            << "the unfinished file is gone";
+    }
+}
+
 // The source shrinks while it is copied (another program truncates it): a read failure.
 TEST(TargetWriterFaults, SourceShrinkingDuringTheWriteRemovesTheTarget) {
     test::ScratchDir dir;

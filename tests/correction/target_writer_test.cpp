@@ -491,6 +491,7 @@ TEST(TargetWriter, RecordsEveryCallInOrder) {
         "end.\r\n",
         "busy:on",
         "max:17920",
+        "events",  // one pass per block read, so a window sees Cancel
         "value:0",
         "status:Adding 3 frames.",
         "status:Writing...",

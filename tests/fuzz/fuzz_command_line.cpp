@@ -36,15 +36,16 @@ bool SameBatch(const velmora::BatchRequest& a, const velmora::BatchRequest& b) {
     return a.hasSource == b.hasSource && a.hasTarget == b.hasTarget &&
            a.hasStartDelay == b.hasStartDelay && a.source == b.source && a.target == b.target &&
            a.startDelay == b.startDelay && a.endDelay == b.endDelay && a.silence == b.silence &&
-           a.close == b.close && a.hidden == b.hidden;
+           a.noSilence == b.noSilence && a.close == b.close && a.hidden == b.hidden &&
+           a.problem == b.problem;
 }
 
 // What letter case must not change: which switches were seen and the numbers read.
 bool SameSwitches(const velmora::BatchRequest& a, const velmora::BatchRequest& b) {
     return a.hasSource == b.hasSource && a.hasTarget == b.hasTarget &&
            a.hasStartDelay == b.hasStartDelay && a.startDelay == b.startDelay &&
-           a.endDelay == b.endDelay && a.silence == b.silence && a.close == b.close &&
-           a.hidden == b.hidden;
+           a.endDelay == b.endDelay && a.silence == b.silence && a.noSilence == b.noSilence &&
+           a.close == b.close && a.hidden == b.hidden;
 }
 
 bool SameStart(const velmora::StartRequest& a, const velmora::StartRequest& b) {
@@ -142,10 +143,22 @@ void CheckPosixForm(std::string_view text) {
 
     Require((start.mode == velmora::StartMode::Interactive) == arguments.empty(),
             "POSIX form: interactive exactly when there are no arguments");
+    const bool answered =
+        start.mode == velmora::StartMode::Help || start.mode == velmora::StartMode::Version;
     if (arguments.size() >= 2) {
-        Require(start.mode == velmora::StartMode::Batch,
-                "POSIX form: several arguments are always a batch run");
+        Require(start.mode == velmora::StartMode::Batch || answered,
+                "POSIX form: several arguments are a batch run unless help is asked for");
     }
+    if (answered) {
+        return;
+    }
+    const velmora::BatchRequest& strict = start.batch;
+    // Strict reading: every value that was taken is whole and non-empty, and a delay that was
+    // taken is a number the argument spells exactly.
+    Require(!strict.hasSource || !strict.source.empty(), "POSIX form: no empty source");
+    Require(!strict.hasTarget || !strict.target.empty(), "POSIX form: no empty target");
+    Require(!(strict.silence && strict.noSilence) || !strict.problem.empty(),
+            "POSIX form: /Silence with /Nosilence is an error");
     if (start.mode == velmora::StartMode::BareName) {
         Require(start.bareName == arguments.front(), "POSIX form: a bare name is taken whole");
     }
@@ -160,8 +173,12 @@ void CheckPosixForm(std::string_view text) {
         upper.push_back(ChangeAsciiCase(argument, true));
     }
     const velmora::StartRequest upperStart = velmora::ReadArguments(upper);
-    Require(upperStart.mode == start.mode && SameSwitches(upperStart.batch, batch),
-            "POSIX form: switch names are read without regard to case");
+    // Letter case may change whether a file exists (/tmp, /TMP), and with it a lone
+    // argument's mode; the switches of a batch run must not change.
+    if (start.mode == velmora::StartMode::Batch && upperStart.mode == velmora::StartMode::Batch) {
+        Require(SameSwitches(upperStart.batch, batch),
+                "POSIX form: switch names are read without regard to case");
+    }
 }
 
 }  // namespace

@@ -282,7 +282,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case velmora::WriteOutcome::ReadFailed:
         case velmora::WriteOutcome::WriteFailed:
         case velmora::WriteOutcome::ReportFailed:
-            // The source is readable and the scratch folder writable, so these cannot happen.
+        case velmora::WriteOutcome::Cancelled:
+            // The source is readable, the scratch folder writable and nobody presses Cancel,
+            // so these cannot happen.
             Require(false, "writer: no read, write or report failure in a usable folder");
             break;
     }

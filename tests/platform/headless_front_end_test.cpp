@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "platform/headless/terminal_progress.h"
 
 namespace velmora {
 namespace {
@@ -50,7 +52,8 @@ TEST(HeadlessView, MessageBoxesBecomeOneLineAndTakeTheirDefault) {
         {"Sourcefile does not exist!", "OK", 1, 1, "velmora: Sourcefile does not exist!\n"},
         {std::string(kUsageMessage), "OK", 1, 1,
          "velmora: Wrong parameters. \"Velmora\" /Source <source-file> /Target <target-file> "
-         "/Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] [/Close] [/Hidden]\n"},
+         "/Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] [/Nosilence] [/Close] "
+         "[/Hidden]\n"},
         {"Target already exist. Overwrite?", "OK|Cancel", 1, 1,
          "velmora: Target already exist. Overwrite? [OK]\n"},
         {"Go on?", "OK|Cancel", 2, 2, "velmora: Go on? [Cancel]\n"},
@@ -90,6 +93,43 @@ TEST(HeadlessView, TerminalTextUsesPlainLineEnds) {
     for (const auto& [info, terminal] : rows) {
         EXPECT_EQ(TerminalText(info), terminal);
     }
+}
+
+struct ProgressRow {
+    std::int64_t done;
+    std::int64_t total;
+    double seconds;
+    std::string line;
+};
+
+TEST(TerminalProgress, LineShowsPercentSpeedAndTimeLeft) {
+    const std::vector<ProgressRow> rows = {
+        {0, 1000, 0.0, "Writing   0 %"},
+        // Too soon for a speed worth showing.
+        {500, 1000, 0.01, "Writing  50 %"},
+        {50'000'000, 200'000'000, 0.5, "Writing  25 %   100.0 MB/s   0:02 left"},
+        {1'000'000, 7'201'000'000, 1.0, "Writing   0 %   1.0 MB/s   2:00:00 left"},
+        {3'000'000'000, 3'000'000'000, 2.0, "Writing 100 %   1500.0 MB/s   0:00 left"},
+        // Values beyond the range are held inside it.
+        {4000, 1000, 0.0, "Writing 100 %"},
+        {-5, 1000, 0.0, "Writing   0 %"},
+    };
+    for (const ProgressRow& row : rows) {
+        EXPECT_EQ(ProgressLine(row.done, row.total, row.seconds), row.line) << row.done;
+    }
+    // A line at most every whole percent, whatever the number of frames, and one end.
+    std::ostringstream terminal;
+    TerminalProgress progress(terminal, true);
+    progress.Start(100'000);
+    for (std::int64_t done = 0; done < 100'000; done += 7) {
+        progress.Update(done);
+    }
+    progress.Finish(true);
+    const std::string shown = terminal.str();
+    EXPECT_LE(std::count(shown.begin(), shown.end(), '\r'), 102);
+    EXPECT_EQ(shown.substr(shown.rfind('\r') + 1, 13), "Writing 100 %");
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1);
+    EXPECT_EQ(shown.back(), '\n');
 }
 
 TEST(HeadlessFrontEnd, PrintsTheInformationTextWhenFinished) {

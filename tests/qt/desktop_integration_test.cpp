@@ -30,13 +30,18 @@ TEST(DesktopIntegration, InstallPutsDesktopFileIconAndFileTypeInPlace) {
     ASSERT_NE(mimeLine, std::string::npos);
     const std::string mimeTypes =
         desktop.substr(mimeLine, desktop.find('\n', mimeLine + 1) - mimeLine);
-    for (const char* type : {"audio/ac3;", "audio/vnd.dts;", "audio/x-mpeg-elementary;"}) {
+    for (const char* type : {"audio/ac3;", "audio/vnd.dts;", "audio/mp2;", "audio/x-mpeg-elementary;"}) {
         EXPECT_NE(mimeTypes.find(type), std::string::npos) << type;
     }
 
     const std::string fileType = test::ReadTextFile(share / "mime" / "packages" / "velmora.xml");
     EXPECT_NE(fileType.find("<mime-type type=\"audio/x-mpeg-elementary\">"), std::string::npos);
-    EXPECT_NE(fileType.find("<glob pattern=\"*.mpa\"/>"), std::string::npos);
+    // Only the names the shared MIME database lacks.
+    for (const char* glob : {"*.mpa", "*.mp1", "*.m2a"}) {
+        EXPECT_NE(fileType.find("<glob pattern=\"" + std::string(glob) + "\"/>"), std::string::npos)
+            << glob;
+    }
+    EXPECT_EQ(fileType.find("*.mp2"), std::string::npos);
 
     const std::string icon =
         test::ReadTextFile(share / "icons" / "hicolor" / "scalable" / "apps" / "velmora.svg");
@@ -45,6 +50,7 @@ TEST(DesktopIntegration, InstallPutsDesktopFileIconAndFileTypeInPlace) {
     // The installed program finds its window module, whatever the system's libdir is called.
     EXPECT_TRUE(fs::is_regular_file(prefix.Path() / "bin" / "velmora"));
     EXPECT_TRUE(fs::is_regular_file(prefix.Path() / "lib" / "velmora" / "velmora-qt.so"));
+    EXPECT_TRUE(fs::is_regular_file(share / "man" / "man1" / "velmora.1.gz"));
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // frm_WinMain's controls: names, kinds, layout and the values they carry.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QKeySequence>
+#include <QScrollBar>
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -13,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 #include <array>
+#include <map>
 #include <string>
 
 #include "platform/qt/qt_main_view.h"
@@ -84,7 +88,10 @@ TEST(QtMainView, InformationBoxIsMonospacedAndReadOnly) {
     QtMainView window;
     const auto* info = Control<QPlainTextEdit>(window, "ed_Info");
     EXPECT_TRUE(info->isReadOnly());
-    EXPECT_TRUE(QFontInfo(info->font()).fixedPitch());
+    // The request, not what the machine's fonts make of it: fontconfig may answer "monospace"
+    // with a font that Qt does not report as fixed-pitch although it is drawn so.
+    EXPECT_TRUE(info->font().fixedPitch());
+    EXPECT_EQ(info->font().styleHint(), QFont::Monospace);
     EXPECT_TRUE(Control<QLineEdit>(window, "ed_Status")->isReadOnly());
     EXPECT_FALSE(Control<QPushButton>(window, "cmd_Write")->isEnabled());
 }
@@ -185,10 +192,15 @@ TEST(QtMainView, ClickingTheGreyedCheckBoxLeavesTheGreyStateForGood) {
     EXPECT_EQ(window.AddSilentValue(), 1);
 }
 
-TEST(QtMainView, TypingIntoTheBoxesRunsNothing) {
+// Keystrokes alone run nothing; Enter or leaving the box chooses an existing typed name as
+// the Open dialog would, with a new proposed target and a new report.
+TEST(QtMainView, TypedSourceIsChosenOnEnterOrWhenTheBoxIsLeft) {
     test::ScratchDir dir;
-    const std::string source = dir.File("typed.ac3");
-    test::WriteFile(source, test::BuildFrames(test::Ac3Header(0x1C), 1536, 4));
+    const std::string first = dir.File("typed.ac3");
+    const std::string second = dir.File("pasted.ac3");
+    for (const std::string& name : {first, second}) {
+        test::WriteFile(name, test::BuildFrames(test::Ac3Header(0x1C), 1536, 4));
+    }
 
     ProgramState state;
     QtMainView window;
@@ -196,16 +208,93 @@ TEST(QtMainView, TypingIntoTheBoxesRunsNothing) {
     window.Attach(logic, [] {});
     window.SetVisible(true);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* source = Control<QLineEdit>(window, "ed_Source");
 
-    QTest::keyClicks(Control<QLineEdit>(window, "ed_Source"), QString::fromStdString(source));
+    source->setFocus();
+    QTest::keyClicks(source, QString::fromStdString(first));
     QTest::keyClicks(Control<QLineEdit>(window, "ed_Delay"), "5");
-    QTest::keyClicks(Control<QLineEdit>(window, "ed_Target"), "other.ac3");
-
-    EXPECT_EQ(window.Text(TextBox::ed_Source), source);
-    EXPECT_TRUE(state.SourceName.empty());
-    EXPECT_EQ(window.Text(TextBox::ed_Target), "other.ac3");
-    EXPECT_EQ(window.Text(TextBox::ed_Info), "");
+    EXPECT_TRUE(state.SourceName.empty()) << "typing alone chooses nothing";
     EXPECT_FALSE(window.WriteEnabled());
+
+    source->setFocus();
+    QTest::keyClick(source, Qt::Key_Return);
+    EXPECT_EQ(state.SourceName, first);
+    EXPECT_EQ(window.Text(TextBox::ed_Target), dir.File("typed_fix.ac3"));
+    EXPECT_NE(window.Text(TextBox::ed_Info), "");
+    EXPECT_TRUE(window.WriteEnabled());
+
+    // Pasted over the first, then the box is left: the old target must not stay.
+    source->setFocus();
+    source->selectAll();
+    source->insert(QString::fromStdString(second));
+    Control<QLineEdit>(window, "ed_Target")->setFocus();
+    EXPECT_EQ(state.SourceName, second);
+    EXPECT_EQ(window.Text(TextBox::ed_Target), dir.File("pasted_fix.ac3"));
+
+    // A name that is no file is left as typed, with the last choice standing.
+    source->setFocus();
+    source->selectAll();
+    source->insert(QString::fromStdString(dir.File("gone.ac3")));
+    QTest::keyClick(source, Qt::Key_Return);
+    EXPECT_EQ(state.SourceName, second);
+    EXPECT_EQ(window.Text(TextBox::ed_Target), dir.File("pasted_fix.ac3"));
+}
+
+// Two controls sharing a key make Qt move between them instead of acting: each key once.
+TEST(QtMainView, EveryAcceleratorIsUniqueAndAltLTogglesTheCheckBox) {
+    ProgramState state;
+    QtMainView window;
+    MainWindow logic(state, window);
+    window.Attach(logic, [] {});
+    window.SetVisible(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    std::map<QChar, QString> owners;
+    for (const QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        const QString key = QKeySequence::mnemonic(button->text()).toString();
+        if (!key.isEmpty()) {
+            EXPECT_TRUE(owners.emplace(key.back().toLower(), button->objectName()).second)
+                << key.toStdString() << " twice";
+        }
+    }
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        const qsizetype at = label->text().indexOf('&');
+        if (at >= 0 && at + 1 < label->text().size()) {
+            EXPECT_TRUE(owners.emplace(label->text()[at + 1].toLower(), label->objectName()).second)
+                << label->text().toStdString() << " shares its key";
+        }
+    }
+    EXPECT_EQ(owners.at('l'), "chk_AddSilent");
+
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.SetAddSilentValue(0);
+    // A button's key presses it the animated way: the click lands a moment later.
+    QTest::keyClick(&window, Qt::Key_L, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&window] { return window.AddSilentValue() == 1; }));
+    QTest::keyClick(&window, Qt::Key_S, Qt::AltModifier);
+    EXPECT_TRUE(Control<QLineEdit>(window, "ed_Source")->hasFocus());
+    EXPECT_EQ(window.AddSilentValue(), 1) << "Alt+S is the source box's alone";
+}
+
+TEST(QtMainView, InformationBoxShowsTheNewestLineAfterAnAppend) {
+    QtMainView window;
+    window.SetVisible(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto* info = Control<QPlainTextEdit>(window, "ed_Info");
+    std::string text;
+    for (int line = 0; line < 200; ++line) {
+        text += "report line " + std::to_string(line) + "\r\n";
+    }
+    window.SetText(TextBox::ed_Info, text);
+    QApplication::processEvents();
+    EXPECT_EQ(info->verticalScrollBar()->value(), 0) << "a new report starts at its top";
+    window.SetText(TextBox::ed_Info, text + "the newest line\r\n");
+    QApplication::processEvents();
+    EXPECT_GT(info->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(info->verticalScrollBar()->value(), info->verticalScrollBar()->maximum());
+    EXPECT_EQ(window.Text(TextBox::ed_Info), text + "the newest line\r\n");
+    EXPECT_EQ(info->toPlainText().toStdString().substr(info->toPlainText().size() - 16),
+              "the newest line\n");
 }
 
 TEST(QtMainView, ClosingTheWindowRunsTheCloseHandlerOnce) {

@@ -311,6 +311,50 @@ TEST_F(QtWindowFlow, BusyPointerIsRestoredAfterADamagedSource) {
     EXPECT_FALSE(fs::exists(dir_.File("damaged_fix.txt")));
 }
 
+// During a write Write reads Cancel and stops it; every other click and key is dropped, not
+// kept for after the write. The earlier target stands, and the next Write works as before.
+TEST_F(QtWindowFlow, CancelKeepsTheEarlierTargetAndOtherInputDuringTheWriteIsDropped) {
+    if (!test::HaveFfmpeg()) {
+        return;
+    }
+    const std::string source = MakeAc3(dir_, "in.ac3");
+    const std::string target = dir_.File("in_fix.ac3");
+    test::WriteTextFile(target, "the earlier target");
+    state_.SourceName = source;
+    logic_.SourceChosen();
+    ASSERT_TRUE(window_.WriteEnabled());
+    state_.BatchMode = true;  // no overwrite question, whose box would run the timer early
+    window_.SetAddSilentValue(0);
+
+    QString caption;
+    bool enabled = false;
+    // Runs inside the write, at its first pass over events.
+    QTimer::singleShot(0, &window_, [&] {
+        caption = Button("cmd_Write")->text();
+        enabled = Button("cmd_Write")->isEnabled();
+        QTest::mouseClick(window_.findChild<QWidget*>("chk_AddSilent"), Qt::LeftButton);
+        QTest::keyClicks(Box("ed_Delay"), "9");
+        QTest::mouseClick(Button("cmd_Write"), Qt::LeftButton);
+    });
+    QTest::mouseClick(Button("cmd_Write"), Qt::LeftButton);
+    QApplication::processEvents();
+
+    EXPECT_EQ(caption, "&Cancel");
+    EXPECT_TRUE(enabled);
+    EXPECT_EQ(test::ReadTextFile(target), "the earlier target");
+    EXPECT_FALSE(fs::exists(dir_.File("in_fix.txt")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 2);
+    EXPECT_NE(window_.Text(TextBox::ed_Status).find("cancelled"), std::string::npos);
+    EXPECT_EQ(window_.AddSilentValue(), 0) << "the click on the check box was dropped";
+    EXPECT_EQ(Box("ed_Delay")->text(), "0") << "the keys were dropped";
+    EXPECT_EQ(Button("cmd_Write")->text(), "&Write");
+    EXPECT_TRUE(Button("cmd_Write")->isEnabled());
+
+    QTest::mouseClick(Button("cmd_Write"), Qt::LeftButton);
+    EXPECT_EQ(test::ReadFile(target), test::ReadFile(source));
+    EXPECT_TRUE(fs::exists(dir_.File("in_fix.txt")));
+}
+
 TEST_F(QtWindowFlow, DroppingAFileChoosesItAsTheSource) {
     if (!test::HaveFfmpeg()) {
         return;

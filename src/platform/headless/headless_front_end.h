@@ -11,8 +11,10 @@ namespace velmora {
 
 class HeadlessFrontEnd final : public FrontEnd {
   public:
-    // out receives the information text at the end, messages one line per message box.
-    HeadlessFrontEnd(std::ostream& out, std::ostream& messages) : out_(out), view_(messages) {}
+    // out receives the information text at the end, messages one line per message box, and
+    // a write's progress line when `progressOnTerminal`.
+    HeadlessFrontEnd(std::ostream& out, std::ostream& messages, bool progressOnTerminal = false)
+        : out_(out), view_(messages, progressOnTerminal) {}
 
     [[nodiscard]] MainView& View() override { return view_; }
     // There are no buttons to wire, and no window that a user could close: the close

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "platform/headless/terminal_progress.h"
 #include "ui/main_view.h"
 
 namespace velmora {
@@ -16,7 +17,10 @@ namespace velmora {
 // Events and the mouse pointer mean nothing without a screen and are ignored.
 class HeadlessView final : public MainView {
   public:
-    explicit HeadlessView(std::ostream& messages) : messages_(messages) {}
+    // `progressOnTerminal`: the message stream is a terminal, where a write shows its
+    // progress as one line.
+    explicit HeadlessView(std::ostream& messages, bool progressOnTerminal = false)
+        : messages_(messages), progress_(messages, progressOnTerminal) {}
 
     [[nodiscard]] std::string Text(TextBox box) const override;
     void SetText(TextBox box, const std::string& text) override;
@@ -24,8 +28,14 @@ class HeadlessView final : public MainView {
     void SetAddSilentValue(int value) override { addSilent_ = value; }
     [[nodiscard]] bool WriteEnabled() const override { return writeEnabled_; }
     void SetWriteEnabled(bool enabled) override { writeEnabled_ = enabled; }
-    void SetProgressMaximum(std::int64_t maximum) override { progressMaximum_ = maximum; }
-    void SetProgressValue(std::int64_t value) override { progressValue_ = value; }
+    void SetProgressMaximum(std::int64_t maximum) override {
+        progressMaximum_ = maximum;
+        progress_.Start(maximum);
+    }
+    void SetProgressValue(std::int64_t value) override {
+        progressValue_ = value;
+        progress_.Update(value);
+    }
     void SetVisible(bool visible) override { visible_ = visible; }
 
     int ShowMessage(MessageIcon icon, const std::string& text, const std::string& buttons,
@@ -34,6 +44,7 @@ class HeadlessView final : public MainView {
     std::optional<std::string> ShowSaveDialog(const FileDialogConfig& config) override;
     void ProcessPendingEvents() override {}
     void SetBusyPointer(bool /*busy*/) override {}
+    void WriteEnded(bool copied) override { progress_.Finish(copied); }
 
     // What a window would show, for the front end and for tests.
     [[nodiscard]] bool Visible() const { return visible_; }
@@ -42,6 +53,7 @@ class HeadlessView final : public MainView {
 
   private:
     std::ostream& messages_;
+    TerminalProgress progress_;
     std::array<std::string, 6> texts_;
     int addSilent_ = 0;
     bool writeEnabled_ = false;

@@ -34,6 +34,7 @@ class QtFrontEnd final : public FrontEnd {
     QtFrontEnd(const QtFrontEnd&) = delete;
     QtFrontEnd& operator=(const QtFrontEnd&) = delete;
 
+    bool HasWindow() const override { return true; }
     MainView& View() override { return *view_; }
 
     void Attach(MainWindow& logic, std::function<void()> onClose) override {

@@ -18,7 +18,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
+#include <QTextCursor>
 #include <QVBoxLayout>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/qt/add_silent_check_box.h"
 #include "platform/qt/app_icon.h"
@@ -81,7 +84,12 @@ QtMainView::QtMainView(QWidget* parent) : QWidget(parent) {
     ShowProgress();
 }
 
-QtMainView::~QtMainView() = default;
+QtMainView::~QtMainView() {
+    // The boxes outlive this part of the window by a moment; a box that loses the focus then
+    // must not call back into a window that is gone.
+    disconnect(edSource_, nullptr, this, nullptr);
+    QApplication::instance()->removeEventFilter(this);
+}
 
 void QtMainView::BuildLayout() {
     edSource_ = new QLineEdit;
@@ -116,11 +124,13 @@ void QtMainView::BuildLayout() {
     edEndDelay_ = DelayBox("ed_EndDelay",
                            QStringLiteral("Milliseconds: a negative delay cuts frames at the end, "
                                           "a positive one adds frames there"));
-    chkAddSilent_ = new AddSilentCheckBox(QStringLiteral("Add &silence at start"));
+    // Alt+S belongs to the source box; the check box has its own key.
+    chkAddSilent_ = new AddSilentCheckBox(QStringLiteral("Add si&lence at start"));
     chkAddSilent_->setObjectName(QStringLiteral("chk_AddSilent"));
     chkAddSilent_->setToolTip(
-        QStringLiteral("Frames added at the start of a 48 kHz AC-3 stream at 192, 384 or "
-                       "448 kbit/s are silent frames instead of copies of its first frame"));
+        QStringLiteral("Frames added at the start of an AC-3 or MPEG audio stream are silent "
+                       "frames instead of copies of its first frame. DTS streams always get "
+                       "copies; frames added at the end are always copies of the last frame."));
     cmdWrite_ = new QPushButton(QStringLiteral("&Write"));
     cmdWrite_->setObjectName(QStringLiteral("cmd_Write"));
     cmdWrite_->setToolTip(QStringLiteral("Write the corrected target and its report"));
@@ -153,7 +163,12 @@ void QtMainView::BuildLayout() {
     edInfo_->setAcceptDrops(false);
     edInfo_->setTabChangesFocus(true);
     edInfo_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    edInfo_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Asked for by its kind, not only by name: whether the font the system then picks says
+    // it is fixed-pitch depends on the fonts installed, the request does not.
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setStyleHint(QFont::Monospace);
+    fixed.setFixedPitch(true);
+    edInfo_->setFont(fixed);
     edInfo_->setPlaceholderText(
         QStringLiteral("Choose a source with Open..., or drop a file on this window.\n"
                        "What Velmora finds in it, and what a write did, appears here."));
@@ -195,6 +210,9 @@ void QtMainView::BuildLayout() {
     connect(cmdSource_, &QPushButton::clicked, this, [this] { cmd_Source_Click(); });
     connect(cmdTarget_, &QPushButton::clicked, this, [this] { cmd_Target_Click(); });
     connect(cmdWrite_, &QPushButton::clicked, this, [this] { cmd_Write_Click(); });
+    // Enter, or leaving the box, chooses a typed name as the Open dialog would.
+    connect(edSource_, &QLineEdit::editingFinished, this, [this] { SourceTyped(); });
+    QApplication::instance()->installEventFilter(this);
 
     resize(sizeHint().expandedTo(QSize(760, 0)));
 }
@@ -242,8 +260,23 @@ void QtMainView::SetText(TextBox box, const std::string& text) {
         case TextBox::ed_Info:
             break;
     }
+    const bool appended = !infoText_.empty() && text.size() > infoText_.size() &&
+                          text.compare(0, infoText_.size(), infoText_) == 0;
+    const auto shown = [](const std::string& part) {
+        return FromText(part).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    };
+    if (appended && !infoText_.ends_with('\r')) {
+        // Report lines are added at the end: the newest one is what the user wants to see.
+        QTextCursor end(edInfo_->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(shown(text.substr(infoText_.size())));
+        infoText_ = text;
+        edInfo_->moveCursor(QTextCursor::End);
+        edInfo_->ensureCursorVisible();
+        return;
+    }
     infoText_ = text;
-    edInfo_->setPlainText(FromText(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    edInfo_->setPlainText(shown(text));
 }
 
 int QtMainView::AddSilentValue() const {
@@ -316,11 +349,56 @@ std::optional<std::string> QtMainView::ShowSaveDialog(const FileDialogConfig& co
 }
 
 void QtMainView::ProcessPendingEvents() {
-    // Repaints, moves and resizes go through; clicks and keys wait until the operation is
-    // over, so a second Write cannot start inside the first.
     ++operationDepth_;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (writing_) {
+        // Clicks and keys are handled now, so Cancel is seen; the filter drops all others
+        // rather than keep them for after the write, when they would start a second one.
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    } else {
+        // Repaints, moves and resizes go through; clicks and keys wait until the operation
+        // is over.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
     --operationDepth_;
+}
+
+void QtMainView::WriteStarted() {
+    writing_ = true;
+    cancelRequested_ = false;
+    writeEnabledBefore_ = cmdWrite_->isEnabled();
+    // A batch run writes with the button off; Cancel must still be there to press.
+    cmdWrite_->setText(QStringLiteral("&Cancel"));
+    cmdWrite_->setToolTip(QStringLiteral("Stop the write; the target stays as it was"));
+    cmdWrite_->setEnabled(true);
+}
+
+void QtMainView::WriteEnded(bool /*copied*/) {
+    writing_ = false;
+    cmdWrite_->setText(QStringLiteral("&Write"));
+    cmdWrite_->setToolTip(QStringLiteral("Write the corrected target and its report"));
+    cmdWrite_->setEnabled(writeEnabledBefore_);
+}
+
+bool QtMainView::eventFilter(QObject* watched, QEvent* event) {
+    if (!writing_) {
+        return false;
+    }
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::Drop:
+            // The window system hands input to the window first, which passes it on to the
+            // widget under it; only that widget's copy is judged.
+            return watched->isWidgetType() && watched != cmdWrite_;
+        default:
+            return false;
+    }
 }
 
 void QtMainView::SetBusyPointer(bool busy) {
@@ -347,7 +425,27 @@ void QtMainView::cmd_Target_Click() {
 }
 
 void QtMainView::cmd_Write_Click() {
+    if (writing_) {
+        // The button reads Cancel now; the writer looks at this between two blocks.
+        cancelRequested_ = true;
+        return;
+    }
     RunOperation([this] { (void)logic_->cmd_Write_Click(); });
+}
+
+void QtMainView::SourceTyped() {
+    if (logic_ == nullptr || operationDepth_ > 0) {
+        return;
+    }
+    const std::string typed = edSource_->text().toStdString();
+    std::error_code ignored;
+    if (typed == logic_->State().SourceName || !std::filesystem::is_regular_file(typed, ignored)) {
+        return;
+    }
+    RunOperation([this, &typed] {
+        logic_->State().SourceName = typed;
+        logic_->SourceChosen();
+    });
 }
 
 void QtMainView::frm_WinMain_Close() {

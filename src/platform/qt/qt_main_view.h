@@ -44,6 +44,9 @@ class QtMainView final : public QWidget, public MainView {
     std::optional<std::string> ShowSaveDialog(const FileDialogConfig& config) override;
     void ProcessPendingEvents() override;
     void SetBusyPointer(bool busy) override;
+    void WriteStarted() override;
+    void WriteEnded(bool copied) override;
+    [[nodiscard]] bool CancelRequested() override { return cancelRequested_; }
 
     // The window's handlers: three buttons and the close.
     void cmd_Source_Click();
@@ -56,6 +59,8 @@ class QtMainView final : public QWidget, public MainView {
     bool CloseIfAsked();
 
   protected:
+    // During a write: every click and key that is not for Cancel is dropped.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -66,12 +71,17 @@ class QtMainView final : public QWidget, public MainView {
     // repaint, and a drop can arrive meanwhile); afterwards the pointer is always restored.
     void RunOperation(const std::function<void()>& operation);
     void ShowProgress();
+    // A name typed or pasted into ed_Source, once the box is left or Enter is pressed.
+    void SourceTyped();
 
     MainWindow* logic_ = nullptr;
     std::function<void()> onClose_;
     BusyPointer busyPointer_;
     int operationDepth_ = 0;
     bool closeAsked_ = false;
+    bool writing_ = false;
+    bool cancelRequested_ = false;
+    bool writeEnabledBefore_ = false;
 
     // ed_Info's exact text: the widget keeps its own line ends, the report needs "\r\n".
     std::string infoText_;

@@ -1,0 +1,61 @@
+// What --help and --version print.
+#include "app/usage_text.h"
+
+namespace velmora {
+
+std::string HelpText() {
+    return R"(Usage: velmora                       open the window
+       velmora FILE                  open the window with FILE chosen as the source
+       velmora /Source FILE /Target FILE /Startdelay MS [more switches]
+       velmora --help | -h | --version
+
+Velmora corrects the delay of an AC-3 (.ac3), DTS (.dts) or MPEG audio (.mpa, .mp1,
+.mp2, .mp3, .m2a) elementary stream by cutting or adding whole frames, and saves a
+report beside the target (TARGET with .txt).
+
+Switches (names in any letter case; a value is the next argument, or follows "="):
+  /Source FILE       the stream to correct (required)
+  /Target FILE       where the corrected stream goes (required)
+  /Startdelay MS     start delay in whole milliseconds (required): negative cuts frames
+                     at the start, positive adds frames there
+  /Enddelay MS       end delay in whole milliseconds: negative cuts frames at the end,
+                     positive adds copies of the last frame there
+  /Silence           frames added at the start of an AC-3 or MPEG audio stream are
+                     silent frames (DTS always gets copies), for this run only
+  /Nosilence         frames added at the start are copies of the first frame, for this
+                     run only
+  /Close             end the program after the write
+  /Hidden            no window (no display needed); implies /Close
+A misspelt or repeated switch, a missing value or a delay that is not a whole number
+ends the run with status 2 before anything is read or written.
+
+Exit status:
+  0  the target and its report were written
+  1  the write failed or was refused, the source does not exist, or the report could
+     not be printed to standard output
+  2  wrong parameters
+
+Without a window the report is printed to standard output, messages go to standard
+error, and a write shows its progress on standard error when that is a terminal.
+
+Settings: the state of the "add silence" check box is remembered in velmora.ini beside
+the program when that file exists there; otherwise in $XDG_CONFIG_HOME/velmora/velmora.ini
+(~/.config/velmora/velmora.ini when XDG_CONFIG_HOME is not set). Without /Silence and
+/Nosilence a batch run uses the remembered state; neither switch is ever stored.
+
+Example:
+  velmora /Source "film DELAY -40ms.ac3" /Target film.ac3 /Startdelay -40 /Hidden
+)";
+}
+
+std::string VersionText() {
+    return std::string("velmora ") + VELMORA_VERSION + "\n";
+}
+
+int PrintProgramInformation(StartMode mode, std::ostream& out) {
+    out << (mode == StartMode::Version ? VersionText() : HelpText());
+    out.flush();
+    return out.fail() ? 1 : 0;
+}
+
+}  // namespace velmora
