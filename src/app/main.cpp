@@ -4,8 +4,8 @@
 
 #include "app/front_end_choice.h"
 #include "app/posix_arguments.h"
+#include "app/run_program.h"
 #include "app/start_up.h"
-#include "app/window_events.h"
 #include "correction/file_safety.h"
 #include "platform/display.h"
 #include "platform/headless/headless_front_end.h"
@@ -45,15 +45,5 @@ int main(int argc, char** argv) {
     ProgramState state = InitGlobals(programDirectory);
     const StartRequest request = ReadArgv(argc, argv);
     const std::unique_ptr<FrontEnd> frontEnd = MakeFrontEnd(request, programDirectory, argc, argv);
-    MainWindow window(state, frontEnd->View());
-    frm_WinMain_Load(frontEnd->View(), state.SettingsPath);
-    frontEnd->Attach(window, [&] { frm_WinMain_Close(frontEnd->View(), state.SettingsPath); });
-    const StartUpResult started = StartUp(request, window);
-    if (!started.programEnds) {
-        frontEnd->RunEventLoop();
-    }
-    const bool printed = frontEnd->Finish();
-    // A batch run's status stands when its window stayed open afterwards; other starts end with
-    // 0. A report that never reached standard output is a failure a script must see.
-    return started.exitStatus == kExitSuccess && !printed ? kExitWriteFailed : started.exitStatus;
+    return RunProgram(state, request, *frontEnd);
 }

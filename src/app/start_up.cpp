@@ -2,16 +2,12 @@
 #include "app/start_up.h"
 
 #include <filesystem>
-#include <system_error>
+
+#include "common/file_names.h"
 
 namespace velmora {
 
 namespace {
-
-bool FileExists(const std::string& name) {
-    std::error_code ignored;
-    return !name.empty() && std::filesystem::exists(name, ignored);
-}
 
 void ShowPlainMessage(MainView& view, const std::string& text) {
     view.ShowMessage(MessageIcon::None, text, "OK", 1);
@@ -21,11 +17,13 @@ void ShowPlainMessage(MainView& view, const std::string& text) {
 
 ProgramState InitGlobals(const std::string& programDirectory) {
     ProgramState state;
+    // The system's own separator: "\velmora.ini" on Windows, "/velmora.ini" elsewhere.
+    constexpr auto kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
     std::string directory = programDirectory;
-    while (!directory.empty() && directory.back() == '/') {
+    while (!directory.empty() && (directory.back() == '/' || directory.back() == kSeparator)) {
         directory.pop_back();
     }
-    state.SettingsPath = directory + "/velmora.ini";
+    state.SettingsPath = directory + kSeparator + "velmora.ini";
     return state;
 }
 

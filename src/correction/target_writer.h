@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "analysis/file_type.h"
+#include "formats/file_type.h"
 #include "analysis/stream_info.h"
 #include "correction/write_observer.h"
 

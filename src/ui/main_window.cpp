@@ -1,10 +1,8 @@
 // The window's behaviour: choosing source and target, the Write button rule, the Write operation.
 #include "ui/main_window.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "analysis/analyse_source.h"
+#include "common/file_names.h"
 #include "correction/silent_frames.h"
 #include "ui/file_naming.h"
 #include "ui/view_write_observer.h"
@@ -12,11 +10,6 @@
 namespace velmora {
 
 namespace {
-
-bool FileExists(const std::string& name) {
-    std::error_code ignored;
-    return !name.empty() && std::filesystem::exists(name, ignored);
-}
 
 FileDialogConfig SourceDialog() {
     return FileDialogConfig{
