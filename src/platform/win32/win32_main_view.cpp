@@ -217,7 +217,7 @@ Win32MainView::Win32MainView() {
     ::InitCommonControlsEx(&common);
     RegisterWindowClass(instance);
     window_ = ::CreateWindowExW(WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kWindowClass, kCaption,
-                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                                WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance, this);
     if (window_ == nullptr) {
         return;
