@@ -22,6 +22,9 @@ take_shot() {
     ffmpeg -hide_banner -loglevel error -y -f x11grab -draw_mouse 0 -video_size 1024x768 \
         -i "$DISPLAY" -frames:v 1 "$VELMORA_SHOT_SCREEN"
     "$VELMORA_WINE" taskkill /im velmora.exe >/dev/null 2>&1 || true
+    # The virtual desktop outlives the program: it is ended with it.
+    sleep 1
+    kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
 }
 if [ "${1:-}" = "--inside" ]; then
@@ -49,9 +52,8 @@ export VELMORA_SHOT_TARGET='Videos\Evening News.ac3'
 export VELMORA_SHOT_REPORT="$work/Videos/Evening News.txt"
 xvfb-run -a -s "-screen 0 1024x768x24" "$script" --inside
 
-# The window stands at the virtual desktop's top left corner; the desktop around it is cut
-# away by the first column and row that hold the desktop's own colour.
-crop="$(ffmpeg -hide_banner -i "$work/screen.png" -vf "colorkey=0x2a6e98:0.08,bbox=min_val=10" \
-    -f null - 2>&1 | grep -o 'crop=[0-9:]*' | tail -n 1 || true)"
-ffmpeg -hide_banner -loglevel error -y -i "$work/screen.png" -vf "${crop:-null}" docs/window-windows.png
-echo "docs/window-windows.png written (${crop:-whole screen})"
+# The window stands at the virtual desktop's top left corner, 780 x 600 pixels of client area
+# in Wine's frame: 787 x 627 in all.
+ffmpeg -hide_banner -loglevel error -y -i "$work/screen.png" -vf "crop=787:627:0:0" \
+    docs/window-windows.png
+echo "docs/window-windows.png written"
