@@ -150,6 +150,8 @@ void CheckAnalysis(const std::string& fileName, std::span<const std::uint8_t> by
             break;
         }
         case velmora::FileType::MpegAudio:
+        // No file name gives Unknown; the fuzzer never analyses with it.
+        case velmora::FileType::Unknown:
             break;
     }
     if (info.FrameLength == 0) {
