@@ -1,7 +1,7 @@
 # The two everyday commands: `make test` and `make run`.
 # Everything else (packages, configuring, building) happens on the way.
 
-.PHONY: all deps release sanitize test test-release test-sanitize run bench fuzz fuzz-regression package clean
+.PHONY: all deps release sanitize windows-build windows test test-release test-sanitize test-windows run bench fuzz fuzz-regression package clean
 
 all: release
 
@@ -16,13 +16,26 @@ sanitize: deps
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize
 
+# The Windows programs, cross-built with MinGW-w64; `make windows` also packs them.
+windows-build: deps
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows
+
+windows: windows-build
+	@bash scripts/package-windows.sh
+
 test-release: release
 	ctest --preset release
 
 test-sanitize: sanitize
 	ctest --preset sanitize
 
-test: test-release test-sanitize fuzz-regression
+# Under Wine, with a virtual screen for the window test; the Linux build is the reference the
+# Windows programs' output is compared with.
+test-windows: windows-build release
+	xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows
+
+test: test-release test-sanitize fuzz-regression test-windows
 
 # Every kept fuzz input (seeds and past crashers) run once through its target.
 fuzz-regression: deps
@@ -42,4 +55,4 @@ fuzz: deps
 	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build
+	rm -rf build dist

@@ -12,6 +12,7 @@ packages=(
     liba52-0.7.4-dev
     clang-14 libclang-rt-14-dev
     xvfb xauth
+    g++-mingw-w64-x86-64-posix wine64 wine
     bc time
     file lintian
 )

@@ -15,6 +15,7 @@
 #include "analysis/dts_header.h"
 #include "analysis/mpeg_audio_header.h"
 #include "analysis/report_text.h"
+#include "common/file_names.h"
 #include "common/number_text.h"
 #include "formats/dts_substream.h"
 #include "formats/eac3_frame.h"
@@ -42,18 +43,18 @@ class SourceReader {
   public:
     explicit SourceReader(const std::string& name) {
         std::error_code ec;
-        if (std::filesystem::is_directory(name, ec)) {
+        if (std::filesystem::is_directory(PathFromUtf8(name), ec)) {
             error_ = "it is a folder, not a file";
             return;
         }
-        const std::uintmax_t size = std::filesystem::file_size(name, ec);
+        const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(name), ec);
         if (ec) {
             error_ = ec.message();
             return;
         }
         length_ = static_cast<std::int64_t>(size);
         errno = 0;
-        file_.reset(std::fopen(name.c_str(), "rb"));
+        file_.reset(OpenForReading(name));
         if (!file_) {
             error_ = std::strerror(errno);
         }
@@ -329,8 +330,7 @@ std::string AnalyseMpegAudio(SourceReader& source, StreamInfo& info, std::uint8_
 
 SourceAnalysis AnalyseSource(const std::string& sourceName, FileType fileType) {
     SourceAnalysis analysis;
-    std::error_code ec;
-    if (!sourceName.empty() && std::filesystem::exists(sourceName, ec)) {
+    if (FileExists(sourceName)) {
         SourceReader source(sourceName);
         std::string report(kSourceInformationHeading);
         if (!source.Error().empty()) {

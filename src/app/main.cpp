@@ -4,9 +4,9 @@
 
 #include "app/front_end_choice.h"
 #include "app/posix_arguments.h"
+#include "app/run_program.h"
 #include "app/start_up.h"
 #include "app/usage_text.h"
-#include "app/window_events.h"
 #include "correction/file_safety.h"
 #include "platform/display.h"
 #include "platform/headless/headless_front_end.h"
@@ -51,15 +51,5 @@ int main(int argc, char** argv) {
         return PrintProgramInformation(request.mode, std::cout);
     }
     const std::unique_ptr<FrontEnd> frontEnd = MakeFrontEnd(request, programDirectory, argc, argv);
-    MainWindow window(state, frontEnd->View());
-    frm_WinMain_Load(frontEnd->View(), state.SettingsPath);
-    frontEnd->Attach(window, [&] { frm_WinMain_Close(frontEnd->View(), state.SettingsPath); });
-    const StartUpResult started = StartUp(request, window, frontEnd->HasWindow());
-    if (!started.programEnds) {
-        frontEnd->RunEventLoop();
-    }
-    const bool printed = frontEnd->Finish();
-    // A batch run's status stands when its window stayed open afterwards; other starts end with
-    // 0. A report that never reached standard output is a failure a script must see.
-    return started.exitStatus == kExitSuccess && !printed ? kExitWriteFailed : started.exitStatus;
+    return RunProgram(state, request, *frontEnd);
 }

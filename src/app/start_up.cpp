@@ -1,7 +1,9 @@
 // Start-up and the batch run.
 #include "app/start_up.h"
 
-#include "common/file_exists.h"
+#include <filesystem>
+
+#include "common/file_names.h"
 
 namespace velmora {
 
@@ -15,11 +17,13 @@ void ShowPlainMessage(MainView& view, const std::string& text) {
 
 ProgramState InitGlobals(const std::string& programDirectory) {
     ProgramState state;
+    // The system's own separator: "\velmora.ini" on Windows, "/velmora.ini" elsewhere.
+    constexpr auto kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
     std::string directory = programDirectory;
-    while (!directory.empty() && directory.back() == '/') {
+    while (!directory.empty() && (directory.back() == '/' || directory.back() == kSeparator)) {
         directory.pop_back();
     }
-    state.SettingsPath = directory + "/velmora.ini";
+    state.SettingsPath = directory + kSeparator + "velmora.ini";
     return state;
 }
 

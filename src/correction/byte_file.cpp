@@ -27,11 +27,6 @@ constexpr std::size_t kMostPerCall = std::size_t{1} << 30;
 
 }  // namespace
 
-std::string FileFailure(const std::string& what, const std::string& name, const std::string& done,
-                        const std::string& reason) {
-    return what + " file \"" + name + "\" could not be " + done + ": " + reason + ".";
-}
-
 InputFile::~InputFile() {
     Close();
 }

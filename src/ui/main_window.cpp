@@ -2,7 +2,7 @@
 #include "ui/main_window.h"
 
 #include "analysis/analyse_source.h"
-#include "common/file_exists.h"
+#include "common/file_names.h"
 #include "common/number_text.h"
 #include "correction/silent_frames.h"
 #include "ui/file_naming.h"

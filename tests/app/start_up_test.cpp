@@ -43,10 +43,16 @@ class StartUpTest : public testing::Test {
 };
 
 TEST(InitGlobals, PutsTheSettingsFileBesideTheProgram) {
+    // With the system's own separator.
     const std::vector<std::pair<std::string, std::string>> rows = {
+#ifdef _WIN32
+        {"C:\\Program Files\\Velmora", "C:\\Program Files\\Velmora\\velmora.ini"},
+        {"C:\\Velmora\\", "C:\\Velmora\\velmora.ini"},
+#else
         {"/opt/velmora", "/opt/velmora/velmora.ini"},
         {"/opt/velmora/", "/opt/velmora/velmora.ini"},
         {"/", "/velmora.ini"},
+#endif
     };
     for (const auto& [directory, path] : rows) {
         const ProgramState state = InitGlobals(directory);

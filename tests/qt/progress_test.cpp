@@ -1,5 +1,5 @@
 // The progress bar for sources of any size, 2 GiB and more included.
-#include "platform/qt/progress_scale.h"
+#include "ui/progress_scale.h"
 
 #include <gtest/gtest.h>
 

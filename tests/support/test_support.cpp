@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -43,7 +47,11 @@ ScratchDir::~ScratchDir() {
     fs::remove_all(path_, ignored);
 }
 
-std::string ScratchDir::File(const std::string& name) const { return (path_ / name).string(); }
+std::string ScratchDir::File(const std::string& name) const {
+    // Forward slashes on every system: under Wine the same name then also serves the host's
+    // tools (ffmpeg), which the tests start through the host's shell.
+    return (path_ / name).generic_string();
+}
 
 void WriteFile(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -79,18 +87,79 @@ std::string ShellQuote(const std::string& text) {
     return quoted + "'";
 }
 
+#ifdef _WIN32
+// Under Wine the host's tools are started through the host's own shell, /bin/sh, which Wine
+// runs as a Unix process. Wine neither waits for such a process nor learns its exit status,
+// so the shell writes the status into a file, renamed into place once complete, and the
+// test waits for that file.
+int RunHostShell(const std::string& script, const std::string& statusFile) {
+    // The script reaches the shell as one argument in Windows quoting rules: backslashes are
+    // literal except in front of a quote, where they and the quote are escaped.
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : script) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, '\\');
+    quoted += '"';
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, quoted.data(),
+                                             static_cast<int>(quoted.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, quoted.data(), static_cast<int>(quoted.size()), wide.data(),
+                          length);
+    std::wstring commandLine = L"Z:\\bin\\sh -c " + wide;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &process)) {
+        ADD_FAILURE() << "the host shell could not be started (error " << ::GetLastError() << ")";
+        return -1;
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    // Generous: an encoder run on a loaded machine; the wait ends as soon as the file is there.
+    for (int i = 0; i < 6000 && !fs::exists(statusFile); ++i) {
+        ::Sleep(50);
+    }
+    if (!fs::exists(statusFile)) {
+        ADD_FAILURE() << "the host shell did not finish: " << script;
+        return -1;
+    }
+    const std::string status = ReadTextFile(statusFile);
+    std::error_code ignored;
+    fs::remove(statusFile, ignored);
+    return std::atoi(status.c_str());
+}
+#endif
+
 CommandResult RunCommand(const std::string& commandLine) {
     static int counter = 0;
     const fs::path dir = fs::path(VELMORA_TEST_TMP) / "commands";
     fs::create_directories(dir);
-    const std::string stem = (dir / (CurrentTestName() + "." + std::to_string(counter++))).string();
+    const std::string stem =
+        (dir / (CurrentTestName() + "." + std::to_string(counter++))).generic_string();
     const std::string outFile = stem + ".out";
     const std::string errFile = stem + ".err";
     const std::string full = "( " + commandLine + " ) </dev/null >" + ShellQuote(outFile) + " 2>" +
                              ShellQuote(errFile);
-    const int raw = std::system(full.c_str());
     CommandResult result;
+#ifdef _WIN32
+    const std::string statusFile = stem + ".status";
+    result.exitStatus = RunHostShell(full + "; echo $? >" + ShellQuote(statusFile + ".part") +
+                                         " && mv " + ShellQuote(statusFile + ".part") + " " +
+                                         ShellQuote(statusFile),
+                                     statusFile);
+#else
+    const int raw = std::system(full.c_str());
     result.exitStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
     result.out = ReadTextFile(outFile);
     result.err = ReadTextFile(errFile);
     std::error_code ignored;

@@ -27,7 +27,7 @@
 #include "platform/qt/app_icon.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/message_box.h"
-#include "platform/qt/progress_scale.h"
+#include "ui/progress_scale.h"
 
 namespace velmora {
 

@@ -1,5 +1,5 @@
 // Fits a 64-bit byte progress into the int range of a progress bar widget.
-#include "platform/qt/progress_scale.h"
+#include "ui/progress_scale.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,0 +1,33 @@
+// File names as the program holds them (UTF-8 text) and as the system takes them.
+#include "common/file_names.h"
+
+#include <system_error>
+
+namespace velmora {
+
+std::filesystem::path PathFromUtf8(std::string_view name) {
+    // char8_t text is UTF-8 by definition, on every system.
+    return std::filesystem::path(
+        std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
+bool FileExists(const std::string& name) {
+    std::error_code ignored;
+    return !name.empty() && std::filesystem::exists(PathFromUtf8(name), ignored);
+}
+
+std::FILE* OpenForReading(const std::string& name) {
+#ifdef _WIN32
+    // The narrow fopen would read the name in the legacy code page.
+    return ::_wfopen(PathFromUtf8(name).c_str(), L"rb");
+#else
+    return std::fopen(name.c_str(), "rb");
+#endif
+}
+
+}  // namespace velmora

@@ -1,0 +1,650 @@
+// frm_WinMain as a Win32 window with real system controls.
+#include "platform/win32/win32_main_view.h"
+
+// After the program's own headers: <commdlg.h> defines the OFN_ flags as macros, which
+// would clash with their declarations in ui/main_view.h.
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <cstddef>
+#include <vector>
+
+#include "common/system_text_win32.h"
+#include "ui/progress_scale.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr const wchar_t* kWindowClass = L"VelmoraMainWindow";
+constexpr const wchar_t* kCaption = L"Velmora";
+
+// The controls in creation order, which is also the tab order: a label comes right before
+// the box it names, so its Alt key moves there.
+enum Control : int {
+    fr1, lbl1, ed_Source, cmd_Source, lbl2, ed_Target, cmd_Target,
+    fr2, lbl3, ed_Delay, lbl4, ed_EndDelay, chk_AddSilent, cmd_Write,
+    fr_Info, ed_Info,
+    fr3, lbl5, ed_Status, lbl6, pro_Status,
+    kControlCount
+};
+
+// Command numbers stay clear of IDOK and IDCANCEL, which Enter and Escape send.
+constexpr int kFirstId = 100;
+
+struct ControlSpec {
+    const wchar_t* windowClass;
+    const wchar_t* text;
+    DWORD style;
+};
+
+constexpr DWORD kBox = WS_TABSTOP | ES_AUTOHSCROLL;
+constexpr DWORD kLabel = SS_LEFT | SS_CENTERIMAGE;
+
+const std::array<ControlSpec, kControlCount> kSpecs{{
+    {L"BUTTON", L"Files", BS_GROUPBOX},
+    {L"STATIC", L"&Source:", kLabel},
+    {L"EDIT", L"", kBox},
+    {L"BUTTON", L"&Open...", WS_TABSTOP | BS_PUSHBUTTON},
+    {L"STATIC", L"&Target:", kLabel},
+    {L"EDIT", L"", kBox},
+    {L"BUTTON", L"Save &as...", WS_TABSTOP | BS_PUSHBUTTON},
+    {L"BUTTON", L"Correction", BS_GROUPBOX},
+    {L"STATIC", L"Start &delay (ms):", kLabel},
+    {L"EDIT", L"0", kBox},
+    {L"STATIC", L"&End delay (ms):", kLabel},
+    {L"EDIT", L"0", kBox},
+    // Three states, set by the program only: the user's clicks are handled below.
+    {L"BUTTON", L"Add s&ilence at start", WS_TABSTOP | BS_3STATE},
+    {L"BUTTON", L"&Write", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED},
+    {L"BUTTON", L"Information", BS_GROUPBOX},
+    {L"EDIT", L"", WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
+                       WS_VSCROLL | WS_HSCROLL},
+    {L"BUTTON", L"Progress", BS_GROUPBOX},
+    {L"STATIC", L"Status:", kLabel},
+    {L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL},
+    {L"STATIC", L"Progress:", kLabel},
+    {PROGRESS_CLASSW, L"", 0},
+}};
+
+int ControlOf(TextBox box) {
+    switch (box) {
+        case TextBox::ed_Source:
+            return ed_Source;
+        case TextBox::ed_Target:
+            return ed_Target;
+        case TextBox::ed_Delay:
+            return ed_Delay;
+        case TextBox::ed_EndDelay:
+            return ed_EndDelay;
+        case TextBox::ed_Status:
+            return ed_Status;
+        case TextBox::ed_Info:
+            break;
+    }
+    return ed_Info;
+}
+
+std::vector<std::string> SplitLabels(const std::string& buttons) {
+    std::vector<std::string> labels;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t bar = buttons.find('|', start);
+        labels.push_back(buttons.substr(start, bar - start));
+        if (bar == std::string::npos) {
+            return labels;
+        }
+        start = bar + 1;
+    }
+}
+
+// The system's message boxes know fixed rows of buttons; the row is chosen by its labels.
+struct ButtonRow {
+    UINT type;
+    std::vector<std::pair<std::string, int>> buttons;  // label and the answer it gives
+};
+
+const std::array<ButtonRow, 6> kButtonRows{{
+    {MB_OK, {{"OK", IDOK}}},
+    {MB_OKCANCEL, {{"OK", IDOK}, {"Cancel", IDCANCEL}}},
+    {MB_YESNO, {{"Yes", IDYES}, {"No", IDNO}}},
+    {MB_YESNOCANCEL, {{"Yes", IDYES}, {"No", IDNO}, {"Cancel", IDCANCEL}}},
+    {MB_RETRYCANCEL, {{"Retry", IDRETRY}, {"Cancel", IDCANCEL}}},
+    {MB_ABORTRETRYIGNORE, {{"Abort", IDABORT}, {"Retry", IDRETRY}, {"Ignore", IDIGNORE}}},
+}};
+
+const ButtonRow& RowFor(const std::vector<std::string>& labels) {
+    for (const ButtonRow& row : kButtonRows) {
+        if (row.buttons.size() == labels.size()) {
+            bool same = true;
+            for (std::size_t i = 0; i < labels.size(); ++i) {
+                same = same && row.buttons[i].first == labels[i];
+            }
+            if (same) {
+                return row;
+            }
+        }
+    }
+    // Labels no system box has: the text is still shown, with OK.
+    return kButtonRows[0];
+}
+
+// "AC3-Files|*.AC3|..." as the dialogs take it: every part ended by a null, two at the end.
+std::wstring DialogFilter(const std::string& filter) {
+    std::wstring wide = WideFromUtf8(filter);
+    for (wchar_t& c : wide) {
+        if (c == L'|') {
+            c = L'\0';
+        }
+    }
+    wide.push_back(L'\0');
+    wide.push_back(L'\0');
+    return wide;
+}
+
+std::optional<std::string> RunFileDialog(HWND owner, const FileDialogConfig& config, bool save) {
+    // Room for the longest name the system allows.
+    std::vector<wchar_t> file(32768, L'\0');
+    const std::wstring initial = WideFromUtf8(config.initialName);
+    if (initial.size() < file.size()) {
+        std::copy(initial.begin(), initial.end(), file.begin());
+    }
+    const std::wstring filter = DialogFilter(config.filter);
+    const std::wstring title = WideFromUtf8(config.title);
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = static_cast<DWORD>(config.selectedFilter);
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrTitle = title.c_str();
+    // The given flags, plus what every modern dialog wants: the Explorer look, and the
+    // program's current folder left where it was.
+    dialog.Flags = config.flags | OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    const BOOL chosen = save ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog);
+    if (!chosen) {
+        return std::nullopt;
+    }
+    return Utf8FromWide(file.data());
+}
+
+LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    auto* view = reinterpret_cast<Win32MainView*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (view == nullptr || view->Handle() == nullptr) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    return view->HandleMessage(message, wParam, lParam);
+}
+
+void RegisterWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW windowClass{};
+    if (::GetClassInfoExW(instance, kWindowClass, &windowClass)) {
+        return;
+    }
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = WindowProcedure;
+    windowClass.hInstance = instance;
+    // The program's icon is resource 1 of the executable (see velmora.rc).
+    windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kWindowClass;
+    ::RegisterClassExW(&windowClass);
+}
+
+int Scaled(int pixels, unsigned dpi) {
+    return ::MulDiv(pixels, static_cast<int>(dpi), 96);
+}
+
+// The smallest client area (at 96 dots per inch) in which every control keeps its room.
+constexpr int kMinClientWidth = 720;
+constexpr int kMinClientHeight = 470;
+
+}  // namespace
+
+Win32MainView::Win32MainView() {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    INITCOMMONCONTROLSEX common{sizeof common, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&common);
+    RegisterWindowClass(instance);
+    window_ = ::CreateWindowExW(WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kWindowClass, kCaption,
+                                WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance, this);
+    if (window_ == nullptr) {
+        return;
+    }
+    CreateControls();
+    ApplyDpi(::GetDpiForWindow(window_));
+    // The first size: wider than the least, so long names fit.
+    RECT frame{0, 0, Scaled(780, dpi_), Scaled(600, dpi_)};
+    ::AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE,
+                               WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, dpi_);
+    ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout();
+}
+
+Win32MainView::~Win32MainView() {
+    if (window_ != nullptr) {
+        const HWND window = window_;
+        // The procedure stops calling into this object before it goes away.
+        window_ = nullptr;
+        ::DestroyWindow(window);
+    }
+    for (HFONT font : {font_, fixedFont_}) {
+        if (font != nullptr) {
+            ::DeleteObject(font);
+        }
+    }
+}
+
+void Win32MainView::CreateControls() {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    for (int i = 0; i < kControlCount; ++i) {
+        const ControlSpec& spec = kSpecs[static_cast<std::size_t>(i)];
+        controls_[static_cast<std::size_t>(i)] = ::CreateWindowExW(
+            0, spec.windowClass, spec.text, WS_CHILD | WS_VISIBLE | spec.style, 0, 0, 10, 10,
+            window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + i)), instance,
+            nullptr);
+    }
+    // The information box holds whole reports, far beyond an edit box's usual 32 K.
+    for (int box : {ed_Source, ed_Target, ed_Delay, ed_EndDelay, ed_Status, ed_Info}) {
+        ::SendMessageW(controls_[static_cast<std::size_t>(box)], EM_SETLIMITTEXT, 0, 0);
+    }
+    ::DragAcceptFiles(window_, TRUE);
+}
+
+void Win32MainView::ApplyDpi(unsigned dpi) {
+    dpi_ = dpi == 0 ? 96 : dpi;
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    ::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_);
+    for (HFONT font : {font_, fixedFont_}) {
+        if (font != nullptr) {
+            ::DeleteObject(font);
+        }
+    }
+    font_ = ::CreateFontIndirectW(&metrics.lfMessageFont);
+    // The report's columns line up only in a fixed-pitch font.
+    LOGFONTW fixed = metrics.lfMessageFont;
+    fixed.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    wcscpy_s(fixed.lfFaceName, L"Consolas");
+    fixedFont_ = ::CreateFontIndirectW(&fixed);
+    for (int i = 0; i < kControlCount; ++i) {
+        ::SendMessageW(controls_[static_cast<std::size_t>(i)], WM_SETFONT,
+                       reinterpret_cast<WPARAM>(i == ed_Info ? fixedFont_ : font_), TRUE);
+    }
+}
+
+void Win32MainView::Layout() {
+    if (window_ == nullptr) {
+        return;
+    }
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    const auto s = [this](int pixels) { return Scaled(pixels, dpi_); };
+    const int width = std::max(static_cast<int>(client.right), s(kMinClientWidth));
+    const int height = std::max(static_cast<int>(client.bottom), s(kMinClientHeight));
+    const int margin = s(10);
+    const int pad = s(10);
+    const int title = s(20);
+    const int row = s(24);
+    const int gap = s(8);
+    const int buttonWidth = s(100);
+    const int labelWidth = s(70);
+
+    HDWP moves = ::BeginDeferWindowPos(kControlCount);
+    const auto place = [&](int control, int x, int y, int w, int h) {
+        moves = ::DeferWindowPos(moves, controls_[static_cast<std::size_t>(control)], nullptr, x,
+                                 y, std::max(w, 1), std::max(h, 1), SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    const int inner = margin + pad;
+    const int innerRight = width - margin - pad;
+
+    // Files: two rows of label, name box and button.
+    int y = margin;
+    const int filesHeight = title + row + gap + row + pad;
+    place(fr1, margin, y, width - 2 * margin, filesHeight);
+    for (const auto [label, box, button, rowY] :
+         {std::array<int, 4>{lbl1, ed_Source, cmd_Source, y + title},
+          std::array<int, 4>{lbl2, ed_Target, cmd_Target, y + title + row + gap}}) {
+        place(label, inner, rowY, labelWidth, row);
+        place(box, inner + labelWidth, rowY, innerRight - buttonWidth - gap - inner - labelWidth,
+              row);
+        place(button, innerRight - buttonWidth, rowY, buttonWidth, row);
+    }
+    y += filesHeight + margin;
+
+    // Correction: the delays, the check box and Write on one row.
+    const int correctionHeight = title + row + pad;
+    place(fr2, margin, y, width - 2 * margin, correctionHeight);
+    int x = inner;
+    const int rowY = y + title;
+    place(lbl3, x, rowY, s(110), row);
+    x += s(110);
+    place(ed_Delay, x, rowY, s(70), row);
+    x += s(70) + s(16);
+    place(lbl4, x, rowY, s(100), row);
+    x += s(100);
+    place(ed_EndDelay, x, rowY, s(70), row);
+    x += s(70) + s(16);
+    place(chk_AddSilent, x, rowY, innerRight - buttonWidth - gap - x, row);
+    place(cmd_Write, innerRight - buttonWidth, rowY, buttonWidth, row);
+    y += correctionHeight + margin;
+
+    // Progress at the bottom, the information box in all the room between.
+    const int progressHeight = title + row + pad;
+    const int progressY = height - margin - progressHeight;
+    place(fr_Info, margin, y, width - 2 * margin, progressY - margin - y);
+    place(ed_Info, inner, y + title, innerRight - inner, progressY - margin - pad - y - title);
+
+    place(fr3, margin, progressY, width - 2 * margin, progressHeight);
+    const int statusLabel = s(50);
+    const int progressLabel = s(65);
+    const int room = innerRight - inner - statusLabel - progressLabel - s(16);
+    x = inner;
+    place(lbl5, x, progressY + title, statusLabel, row);
+    x += statusLabel;
+    place(ed_Status, x, progressY + title, room / 3, row);
+    x += room / 3 + s(16);
+    place(lbl6, x, progressY + title, progressLabel, row);
+    x += progressLabel;
+    place(pro_Status, x, progressY + title + s(3), innerRight - x, row - s(6));
+    ::EndDeferWindowPos(moves);
+}
+
+void Win32MainView::Attach(MainWindow& logic, std::function<void()> onClose) {
+    logic_ = &logic;
+    onClose_ = std::move(onClose);
+}
+
+std::string Win32MainView::Text(TextBox box) const {
+    const HWND control = controls_[static_cast<std::size_t>(ControlOf(box))];
+    const int length = ::GetWindowTextLengthW(control);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = ::GetWindowTextW(control, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return Utf8FromWide(text);
+}
+
+void Win32MainView::SetText(TextBox box, const std::string& text) {
+    const HWND control = controls_[static_cast<std::size_t>(ControlOf(box))];
+    ::SetWindowTextW(control, WideFromUtf8(text).c_str());
+    if (box == TextBox::ed_Info) {
+        // The newest lines are the ones to see.
+        const auto end = static_cast<WPARAM>(::GetWindowTextLengthW(control));
+        ::SendMessageW(control, EM_SETSEL, end, static_cast<LPARAM>(end));
+        ::SendMessageW(control, EM_SCROLLCARET, 0, 0);
+    }
+}
+
+int Win32MainView::AddSilentValue() const {
+    switch (::SendMessageW(controls_[chk_AddSilent], BM_GETCHECK, 0, 0)) {
+        case BST_CHECKED:
+            return 1;
+        case BST_INDETERMINATE:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+void Win32MainView::SetAddSilentValue(int value) {
+    const WPARAM state = value == 1   ? BST_CHECKED
+                         : value == 2 ? BST_INDETERMINATE
+                                      : BST_UNCHECKED;
+    ::SendMessageW(controls_[chk_AddSilent], BM_SETCHECK, state, 0);
+}
+
+bool Win32MainView::WriteEnabled() const {
+    return ::IsWindowEnabled(controls_[cmd_Write]) != FALSE;
+}
+
+void Win32MainView::SetWriteEnabled(bool enabled) {
+    ::EnableWindow(controls_[cmd_Write], enabled ? TRUE : FALSE);
+}
+
+void Win32MainView::SetProgressMaximum(std::int64_t maximum) {
+    progressMaximum_ = maximum;
+    ShowProgress();
+}
+
+void Win32MainView::SetProgressValue(std::int64_t value) {
+    progressValue_ = value;
+    ShowProgress();
+}
+
+void Win32MainView::ShowProgress() {
+    const ProgressBarRange range = ScaleProgress(progressMaximum_, progressValue_);
+    ::SendMessageW(controls_[pro_Status], PBM_SETRANGE32, 0, range.maximum);
+    ::SendMessageW(controls_[pro_Status], PBM_SETPOS, static_cast<WPARAM>(range.value), 0);
+}
+
+void Win32MainView::SetVisible(bool visible) {
+    if (window_ == nullptr) {
+        return;
+    }
+    ::ShowWindow(window_, visible ? SW_SHOWNORMAL : SW_HIDE);
+    if (visible) {
+        ::UpdateWindow(window_);
+    }
+}
+
+HWND Win32MainView::Owner() const {
+    // A hidden window (a /Hidden run) cannot own a box: the box would not show.
+    return window_ != nullptr && ::IsWindowVisible(window_) ? window_ : nullptr;
+}
+
+int Win32MainView::ShowMessage(MessageIcon icon, const std::string& text,
+                               const std::string& buttons, int defaultButton) {
+    const std::vector<std::string> labels = SplitLabels(buttons);
+    const ButtonRow& row = RowFor(labels);
+    UINT flags = row.type | MB_SETFOREGROUND;
+    switch (icon) {
+        case MessageIcon::Exclamation:
+            flags |= MB_ICONEXCLAMATION;
+            break;
+        case MessageIcon::Question:
+            flags |= MB_ICONQUESTION;
+            break;
+        case MessageIcon::Stop:
+            flags |= MB_ICONSTOP;
+            break;
+        case MessageIcon::None:
+            break;
+    }
+    if (defaultButton == 2) {
+        flags |= MB_DEFBUTTON2;
+    } else if (defaultButton == 3) {
+        flags |= MB_DEFBUTTON3;
+    }
+    const HWND owner = Owner();
+    if (owner == nullptr) {
+        flags |= MB_TASKMODAL;
+    }
+    // The box has its own pointer; the busy one comes back when it closes.
+    const int answer = ::MessageBoxW(owner, WideFromUtf8(text).c_str(), kCaption, flags);
+    for (std::size_t i = 0; i < row.buttons.size(); ++i) {
+        if (row.buttons[i].second == answer) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    // Closed without a button (Escape on a box without Cancel): the default stands.
+    return defaultButton >= 1 && defaultButton <= static_cast<int>(row.buttons.size())
+               ? defaultButton
+               : 1;
+}
+
+std::optional<std::string> Win32MainView::ShowOpenDialog(const FileDialogConfig& config) {
+    return RunFileDialog(Owner(), config, false);
+}
+
+std::optional<std::string> Win32MainView::ShowSaveDialog(const FileDialogConfig& config) {
+    return RunFileDialog(Owner(), config, true);
+}
+
+void Win32MainView::ProcessPendingEvents() {
+    // Repaints, moves, resizes and posted messages go through; clicks and keys wait in the
+    // queue until the operation is over, so a second Write cannot start inside the first.
+    ++operationDepth_;
+    MSG message{};
+    while (::PeekMessageW(&message, nullptr, 0, 0,
+                          PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
+        if (message.message == WM_QUIT) {
+            // Left for the message loop, which ends on it.
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    --operationDepth_;
+}
+
+void Win32MainView::SetBusyPointer(bool busy) {
+    busy_ = busy ? busy_ + 1 : std::max(busy_ - 1, 0);
+    ::SetCursor(::LoadCursorW(nullptr, busy_ > 0 ? IDC_WAIT : IDC_ARROW));
+}
+
+void Win32MainView::RunOperation(const std::function<void()>& operation) {
+    if (logic_ == nullptr || operationDepth_ > 0) {
+        return;
+    }
+    ++operationDepth_;
+    operation();
+    --operationDepth_;
+    if (busy_ > 0) {
+        busy_ = 0;
+        ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+    }
+    CloseIfAsked();
+}
+
+void Win32MainView::CloseIfAsked() {
+    if (closeAsked_ && operationDepth_ == 0) {
+        closeAsked_ = false;
+        Close();
+    }
+}
+
+void Win32MainView::Close() {
+    if (operationDepth_ > 0) {
+        // Closing in the middle of a write would end the program under it; close after.
+        closeAsked_ = true;
+        return;
+    }
+    if (window_ == nullptr) {
+        return;
+    }
+    if (onClose_) {
+        onClose_();
+    }
+    ::DestroyWindow(window_);
+}
+
+void Win32MainView::RunMessageLoop() {
+    CloseIfAsked();
+    MSG message{};
+    while (window_ != nullptr && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Tab, Shift+Tab and the Alt keys of the underlined letters move between controls.
+        if (::IsDialogMessageW(window_, &message)) {
+            continue;
+        }
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
+std::intptr_t Win32MainView::HandleMessage(unsigned message, std::uintptr_t wParam,
+                                           std::intptr_t lParam) {
+    switch (message) {
+        case WM_COMMAND: {
+            const int control = static_cast<int>(LOWORD(wParam)) - kFirstId;
+            if (HIWORD(wParam) != BN_CLICKED) {
+                break;
+            }
+            if (control == cmd_Source) {
+                RunOperation([this] { logic_->cmd_Source_Click(); });
+            } else if (control == cmd_Target) {
+                RunOperation([this] { logic_->cmd_Target_Click(); });
+            } else if (control == cmd_Write && WriteEnabled()) {
+                RunOperation([this] { static_cast<void>(logic_->cmd_Write_Click()); });
+            } else if (control == chk_AddSilent) {
+                // A click on the greyed box checks it; after that the user only ever cycles
+                // between checked and unchecked.
+                SetAddSilentValue(AddSilentValue() == 1 ? 0 : 1);
+            }
+            return 0;
+        }
+        case WM_DROPFILES: {
+            const auto drop = reinterpret_cast<HDROP>(wParam);
+            const UINT length = ::DragQueryFileW(drop, 0, nullptr, 0);
+            std::wstring name(length + 1, L'\0');
+            const UINT got = ::DragQueryFileW(drop, 0, name.data(), length + 1);
+            name.resize(got);
+            ::DragFinish(drop);
+            // The first file dropped becomes the source, as if chosen with Open.
+            if (!name.empty()) {
+                RunOperation([this, &name] {
+                    logic_->State().SourceName = Utf8FromWide(name);
+                    logic_->SourceChosen();
+                });
+            }
+            return 0;
+        }
+        case WM_SETCURSOR:
+            if (busy_ > 0) {
+                ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+                return TRUE;
+            }
+            break;
+        case WM_SIZE:
+            Layout();
+            return 0;
+        case WM_GETMINMAXINFO: {
+            RECT least{0, 0, Scaled(kMinClientWidth, dpi_), Scaled(kMinClientHeight, dpi_)};
+            ::AdjustWindowRectExForDpi(&least, WS_OVERLAPPEDWINDOW, FALSE,
+                                       WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, dpi_);
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            limits->ptMinTrackSize.x = least.right - least.left;
+            limits->ptMinTrackSize.y = least.bottom - least.top;
+            return 0;
+        }
+        case WM_DPICHANGED: {
+            // Moved to a screen of another density: new fonts, and the size the system offers.
+            ApplyDpi(LOWORD(wParam));
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                           suggested->right - suggested->left, suggested->bottom - suggested->top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+            Layout();
+            return 0;
+        }
+        case WM_CLOSE:
+            Close();
+            return 0;
+        case WM_DESTROY:
+            ::PostQuitMessage(0);
+            return 0;
+        case WM_NCDESTROY: {
+            // The last message: from here on the handle means nothing.
+            const HWND window = window_;
+            window_ = nullptr;
+            return ::DefWindowProcW(window, message, wParam, lParam);
+        }
+        default:
+            break;
+    }
+    return ::DefWindowProcW(window_, message, wParam, lParam);
+}
+
+}  // namespace velmora
