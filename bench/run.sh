@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Times Velmora's corrected write against `cat` and `ffmpeg -c copy` on the same large
-# streams (48 kHz AC-3 of constant frames, 44.1 kHz VBR MP3 whose frames all differ),
+# streams (48 kHz AC-3 of constant frames, 44.1 kHz VBR MP3 whose frames all differ, 48 kHz
+# 5.1 E-AC-3 at 640 kbit/s),
 # alternating the three over several rounds, and prints medians, ratios and memory.
 #
 #   bench/run.sh                      uses build/release (as `make bench` builds it)
 #   BUILD_DIR=build/x ROUNDS=7 bench/run.sh
-#   SIZE_MB=600 MP3_SIZE_MB=300 bench/run.sh    sizes of the large streams
+#   SIZE_MB=600 MP3_SIZE_MB=300 EAC3_SIZE_MB=600 bench/run.sh    sizes of the large streams
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -13,6 +14,7 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build/release}"
 ROUNDS="${ROUNDS:-5}"
 SIZE_MB="${SIZE_MB:-600}"
 MP3_SIZE_MB="${MP3_SIZE_MB:-300}"
+EAC3_SIZE_MB="${EAC3_SIZE_MB:-600}"
 WORK="$ROOT/bench/work"
 VELMORA="$BUILD_DIR/src/velmora"
 
@@ -39,6 +41,8 @@ make_seed() {
                  -ac 2 -c:a ac3 -b:a 448k -f ac3 "$file" ;;
         mp3) ffmpeg -v error -y -f lavfi -i "anoisesrc=d=60:c=pink:r=44100:a=0.2" -ac 2 \
                  -c:a libmp3lame -q:a 2 -write_xing 0 -id3v2_version 0 -f mp3 "$file" ;;
+        eac3) ffmpeg -v error -y -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=60" \
+                 -ac 6 -c:a eac3 -b:a 640k -f eac3 "$file" ;;
     esac
 }
 
@@ -129,3 +133,4 @@ run_size() {
 run_size ac3 6
 run_size ac3 "$SIZE_MB"
 run_size mp3 "$MP3_SIZE_MB"
+run_size eac3 "$EAC3_SIZE_MB"
