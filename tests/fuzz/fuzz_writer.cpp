@@ -225,6 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case velmora::WriteOutcome::NoUsableHeader:
         case velmora::WriteOutcome::TargetIsSource:
         case velmora::WriteOutcome::TooMuchToAdd:
+        case velmora::WriteOutcome::NothingToWrite:
             Require(!result.message.empty(), "writer: a refusal says why");
             Require(targetIsSource || !Exists(target), "writer: a refusal opens no target");
             Require(!Exists(report), "writer: a refusal saves no report");
