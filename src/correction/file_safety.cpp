@@ -16,6 +16,8 @@
 #include <random>
 #include <system_error>
 
+#include "correction/hidden_names.h"
+
 namespace velmora {
 
 namespace fs = std::filesystem;
@@ -78,24 +80,8 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The file name cut to at most `bytes` bytes without splitting a UTF-8 character, so that the
-// names made from it stay within the system's limit and stay readable.
-std::string ShortenedName(const std::string& name, std::size_t bytes) {
-    if (name.size() <= bytes) {
-        return name;
-    }
-    std::size_t end = bytes;
-    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    return name.substr(0, end);
-}
-
-// Room left in a file name of 255 bytes for the marks added around the target's name.
-constexpr std::size_t kNameBytesKept = 200;
-
 std::string HiddenBeside(const std::string& path, const std::string& suffix) {
-    return FolderOf(path) + "." + ShortenedName(FileNameOf(path), kNameBytesKept) + suffix;
+    return HiddenName(FolderOf(path), FileNameOf(path), suffix);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "common/system_text_win32.h"
+#include "correction/hidden_names.h"
 
 namespace velmora {
 
@@ -72,23 +73,8 @@ std::string FileNameOf(const std::string& path) {
     return path.substr(FolderOf(path).size());
 }
 
-// The file name cut to at most `bytes` bytes without splitting a UTF-8 character.
-std::string ShortenedName(const std::string& name, std::size_t bytes) {
-    if (name.size() <= bytes) {
-        return name;
-    }
-    std::size_t end = bytes;
-    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    return name.substr(0, end);
-}
-
-// Windows allows 255 UTF-16 units per name; 200 bytes of UTF-8 never exceed that.
-constexpr std::size_t kNameBytesKept = 200;
-
 std::string HiddenBeside(const std::string& path, const std::string& suffix) {
-    return FolderOf(path) + "." + ShortenedName(FileNameOf(path), kNameBytesKept) + suffix;
+    return HiddenName(FolderOf(path), FileNameOf(path), suffix);
 }
 
 // An open handle on whatever the name leads to (folders too), without reading it and

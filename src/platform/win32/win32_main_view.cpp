@@ -34,7 +34,7 @@ enum Control : int {
 // Command numbers stay clear of IDOK and IDCANCEL, which Enter and Escape send.
 constexpr int kFirstId = 100;
 
-struct ControlSpec {
+struct ControlLayout {
     const wchar_t* windowClass;
     const wchar_t* text;
     DWORD style;
@@ -43,7 +43,7 @@ struct ControlSpec {
 constexpr DWORD kBox = WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kLabel = SS_LEFT | SS_CENTERIMAGE;
 
-const std::array<ControlSpec, kControlCount> kSpecs{{
+const std::array<ControlLayout, kControlCount> kControls{{
     {L"BUTTON", L"Files", BS_GROUPBOX},
     {L"STATIC", L"&Source:", kLabel},
     {L"EDIT", L"", kBox},
@@ -250,9 +250,9 @@ Win32MainView::~Win32MainView() {
 void Win32MainView::CreateControls() {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     for (int i = 0; i < kControlCount; ++i) {
-        const ControlSpec& spec = kSpecs[static_cast<std::size_t>(i)];
+        const ControlLayout& control = kControls[static_cast<std::size_t>(i)];
         controls_[static_cast<std::size_t>(i)] = ::CreateWindowExW(
-            0, spec.windowClass, spec.text, WS_CHILD | WS_VISIBLE | spec.style, 0, 0, 10, 10,
+            0, control.windowClass, control.text, WS_CHILD | WS_VISIBLE | control.style, 0, 0, 10, 10,
             window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + i)), instance,
             nullptr);
     }
