@@ -13,26 +13,27 @@ class BitReader {
   public:
     explicit BitReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
-    // Up to 32 bits as an unsigned value. Takes whole runs of a byte at a time: the frame
-    // walk decodes a header for every frame, so this is on the copy's path.
+    // Up to 32 bits as an unsigned value. The bits wait in a 64-bit word, filled a byte at a
+    // time, so a field costs a shift and a mask: the frame walk decodes a header for every
+    // frame, so this is on the copy's path.
     [[nodiscard]] std::uint32_t Read(int bitCount) {
-        std::uint64_t value = 0;
-        int remaining = bitCount;
-        while (remaining > 0) {
-            const std::size_t byte = position_ / 8;
-            if (byte >= bytes_.size()) {
-                overrun_ = true;
-                return static_cast<std::uint32_t>(value << remaining);
-            }
-            const int available = 8 - static_cast<int>(position_ % 8);
-            const int take = remaining < available ? remaining : available;
-            const unsigned bits = (static_cast<unsigned>(bytes_[byte]) >> (available - take)) &
-                                  ((1U << take) - 1U);
-            value = (value << take) | bits;
-            position_ += static_cast<std::size_t>(take);
-            remaining -= take;
+        if (bitCount <= 0) {
+            return 0;
         }
-        return static_cast<std::uint32_t>(value);
+        while (cached_ < bitCount) {
+            const std::uint64_t byte = loaded_ < bytes_.size() ? bytes_[loaded_] : 0;
+            cache_ |= byte << (56 - cached_);
+            ++loaded_;
+            cached_ += 8;
+        }
+        const auto value = static_cast<std::uint32_t>(cache_ >> (64 - bitCount));
+        cache_ <<= bitCount;
+        cached_ -= bitCount;
+        position_ += static_cast<std::size_t>(bitCount);
+        if (position_ > bytes_.size() * 8) {
+            overrun_ = true;
+        }
+        return value;
     }
 
     void Skip(int bitCount) {
@@ -46,6 +47,9 @@ class BitReader {
 
   private:
     std::span<const std::uint8_t> bytes_;
+    std::uint64_t cache_ = 0;  // the next bits, from the top down
+    int cached_ = 0;           // how many bits of cache_ are waiting
+    std::size_t loaded_ = 0;   // the next byte to take into the cache
     std::size_t position_ = 0;
     bool overrun_ = false;
 };

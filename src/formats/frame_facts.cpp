@@ -41,6 +41,11 @@ FrameFacts Ac3Facts(std::span<const std::uint8_t> bytes) {
     auto at = static_cast<std::size_t>(facts.length);
     while (at + kEac3HeaderBytes <= bytes.size()) {
         const auto rest = bytes.subspan(at);
+        // Most streams are plain AC-3 or E-AC-3 without dependents: the sync word and bsid
+        // settle that without decoding the whole header.
+        if (rest[0] != 0x0B || rest[1] != 0x77 || !IsEac3Bsid(AnyAc3Bsid(rest))) {
+            break;
+        }
         const Eac3Header next = DecodeEac3Header(rest);
         if (next.syncWord != 0x0B77 || !IsEac3Bsid(next.bsid) || Eac3StartsUnit(next)) {
             break;

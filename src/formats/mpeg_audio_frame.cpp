@@ -3,7 +3,6 @@
 
 #include <array>
 
-#include "formats/bit_reader.h"
 
 namespace velmora {
 
@@ -62,21 +61,29 @@ std::int32_t SamplingRate(const MpegAudioHeader& h) {
 }  // namespace
 
 MpegAudioHeader DecodeMpegAudioHeader(std::span<const std::uint8_t> bytes) {
-    BitReader bits(bytes);
+    // The header is one 32-bit word; the walk decodes one for every frame, so its fields are
+    // taken by shifts of that word.
+    std::uint32_t word = 0;
+    for (std::size_t i = 0; i < kMpegAudioHeaderBytes; ++i) {
+        word = word << 8 | (i < bytes.size() ? bytes[i] : 0U);
+    }
+    const auto field = [word](int shift, int bits) {
+        return static_cast<int>(word >> shift & ((1U << bits) - 1U));
+    };
     MpegAudioHeader h;
-    h.syncBits = static_cast<int>(bits.Read(11));
-    h.versionId = static_cast<int>(bits.Read(2));
-    h.layerCode = static_cast<int>(bits.Read(2));
-    h.protectionBit = static_cast<int>(bits.Read(1));
-    h.bitrateIndex = static_cast<int>(bits.Read(4));
-    h.samplingIndex = static_cast<int>(bits.Read(2));
-    h.paddingBit = static_cast<int>(bits.Read(1));
-    bits.Skip(1);  // private bit
-    h.channelMode = static_cast<int>(bits.Read(2));
-    bits.Skip(2);  // mode extension
-    h.copyrightBit = static_cast<int>(bits.Read(1));
-    h.originalBit = static_cast<int>(bits.Read(1));
-    h.emphasis = static_cast<int>(bits.Read(2));
+    h.syncBits = field(21, 11);
+    h.versionId = field(19, 2);
+    h.layerCode = field(17, 2);
+    h.protectionBit = field(16, 1);
+    h.bitrateIndex = field(12, 4);
+    h.samplingIndex = field(10, 2);
+    h.paddingBit = field(9, 1);
+    // bit 8: private bit
+    h.channelMode = field(6, 2);
+    // bits 4-5: mode extension
+    h.copyrightBit = field(3, 1);
+    h.originalBit = field(2, 1);
+    h.emphasis = field(0, 2);
     h.bitrate = BitRate(h);
     h.samplingRate = SamplingRate(h);
     return h;

@@ -1,5 +1,6 @@
 // The file layer: exclusive creation, and the positioned writes a frame walk patches with.
 #include "correction/byte_file.h"
+#include "correction/read_ahead.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,36 @@ TEST(ByteFile, PositionTruncateAndWriteAt) {
     EXPECT_EQ(test::ReadFile(dir.File("out")), (Bytes{1, 9, 9, 4, 9}));
     EXPECT_FALSE(file.Position());
     EXPECT_FALSE(file.WriteAt(0, patch.data(), 1));
+}
+
+// Blocks read on the other thread arrive in file order and whole, with their memory used
+// again; a file shorter than promised ends in a failed block and nothing after it.
+TEST(ReadAhead, BlocksInFileOrderThenTheEnd) {
+    test::ScratchDir dir;
+    Bytes content(1000);
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    test::WriteFile(dir.File("in"), content);
+    for (const std::int64_t promised : {1000, 1010}) {
+        InputFile source;
+        ASSERT_TRUE(source.Open(dir.File("in")));
+        ReadAhead reader(source, promised, 64, 16, 2);
+        Bytes joined;
+        bool whole = true;
+        bool failed = false;
+        while (whole && !failed) {
+            ReadAhead::Block block = reader.Next();
+            const auto* bytes = block.bytes.data() + block.start;
+            joined.insert(joined.end(), bytes, bytes + block.size);
+            whole = block.size == 64;
+            failed = block.failed;
+            reader.Release(std::move(block));
+        }
+        EXPECT_EQ(joined, content) << promised;
+        EXPECT_EQ(failed, promised > 1000) << promised;
+        EXPECT_EQ(reader.Next().size, 0U) << promised;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,111 @@
+#include "correction/read_ahead.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+namespace velmora {
+
+ReadAhead::ReadAhead(InputFile& source, std::int64_t count, std::size_t blockBytes,
+                     std::size_t roomBefore, int blocks)
+    : source_(source),
+      left_(std::max<std::int64_t>(count, 0)),
+      blockBytes_(blockBytes),
+      roomBefore_(roomBefore) {
+    free_.resize(static_cast<std::size_t>(std::max(blocks, 1)));
+    try {
+        thread_ = std::thread(&ReadAhead::ReadAll, this);
+    } catch (const std::system_error&) {
+        // Reading in turn with the walk is slower, but just as right.
+    }
+}
+
+ReadAhead::~ReadAhead() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+bool ReadAhead::ReadInto(std::vector<std::uint8_t>& memory, Block& block) {
+    if (left_ <= 0) {
+        return false;
+    }
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::int64_t>(left_, static_cast<std::int64_t>(blockBytes_)));
+    if (memory.size() < roomBefore_ + wanted) {
+        memory.resize(roomBefore_ + blockBytes_);
+    }
+    block.start = roomBefore_;
+    block.size = source_.Read(memory.data() + roomBefore_, wanted);
+    block.failed = block.size < wanted;
+    block.bytes = std::move(memory);
+    // After a failure nothing further is read: the walk stops at this block.
+    left_ = block.failed ? 0 : left_ - static_cast<std::int64_t>(block.size);
+    return true;
+}
+
+void ReadAhead::ReadAll() {
+    // Only this thread touches left_ and the source while it runs; the walk learns that the
+    // end is reached through finished_.
+    for (;;) {
+        std::vector<std::uint8_t> memory;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return stop_ || !free_.empty(); });
+            if (stop_) {
+                return;
+            }
+            memory = std::move(free_.back());
+            free_.pop_back();
+        }
+        Block block;
+        const bool read = ReadInto(memory, block);
+        {
+            const std::lock_guard lock(mutex_);
+            if (read) {
+                ready_.push_back(std::move(block));
+            }
+            finished_ = left_ <= 0;
+        }
+        changed_.notify_all();
+        if (!read || left_ <= 0) {
+            return;
+        }
+    }
+}
+
+ReadAhead::Block ReadAhead::Next() {
+    if (!thread_.joinable()) {
+        std::vector<std::uint8_t> memory;
+        if (!free_.empty()) {
+            memory = std::move(free_.back());
+            free_.pop_back();
+        }
+        Block block;
+        static_cast<void>(ReadInto(memory, block));
+        return block;
+    }
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !ready_.empty() || finished_; });
+    if (ready_.empty()) {
+        return {};
+    }
+    Block block = std::move(ready_.front());
+    ready_.erase(ready_.begin());
+    return block;
+}
+
+void ReadAhead::Release(Block block) {
+    {
+        const std::lock_guard lock(mutex_);
+        free_.push_back(std::move(block.bytes));
+    }
+    changed_.notify_all();
+}
+
+}  // namespace velmora
