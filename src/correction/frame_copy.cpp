@@ -152,7 +152,7 @@ class FrameWalk {
           target_(target),
           plan_(plan),
           info_(info),
-          fileType_(fileType),
+          facts_(fileType),
           observer_(observer),
           recent_(plan.cutEndFrames) {}
 
@@ -187,7 +187,7 @@ class FrameWalk {
             const std::uint8_t* frame = Bytes() + begin_;
             observer_.SetProgressValue(walked_);
             Prefetch();
-            const FrameFacts facts = ReadFrameFacts(fileType_, std::span(frame, available));
+            const FrameFacts facts = facts_.Read(std::span(frame, available));
             if (state.sourceFrames == 0) {
                 streamKey_ = facts.streamKey;
             }
@@ -367,7 +367,7 @@ class FrameWalk {
     TargetStream& target_;
     const CorrectionPlan& plan_;
     const StreamInfo& info_;
-    FileType fileType_;
+    FrameFactsReader facts_;
     WriteObserver& observer_;
     std::optional<ReadAhead> reader_;
     ReadAhead::Block window_;  // the block being walked, with what was left of the one before

@@ -108,4 +108,16 @@ FrameFacts ReadFrameFacts(FileType fileType, std::span<const std::uint8_t> bytes
     }
 }
 
+FrameFacts FrameFactsReader::Read(std::span<const std::uint8_t> bytes) {
+    if (fileType_ != FileType::MpegAudio || bytes.size() < 3) {
+        return ReadFrameFacts(fileType_, bytes);
+    }
+    const auto header = static_cast<std::uint32_t>(bytes[0] << 16 | bytes[1] << 8 | bytes[2]);
+    Remembered& slot = remembered_[bytes[2]];
+    if (!slot.used || slot.header != header) {
+        slot = {true, header, ReadFrameFacts(fileType_, bytes)};
+    }
+    return slot.facts;
+}
+
 }  // namespace velmora

@@ -5,6 +5,7 @@
 
 #include "analysis/ac3_header.h"
 #include "formats/bit_reader.h"
+#include "formats/frame_facts.h"
 #include "analysis/dts_header.h"
 #include "analysis/mpeg_audio_header.h"
 
@@ -131,6 +132,23 @@ struct MpegRow {
     std::int32_t frameLength;
     const char* report;  // the lines after the heading
 };
+
+// The walk's reader remembers what MPEG headers said by their first three bytes: for every
+// such prefix, whatever came before and whatever the fourth byte, it must say what a fresh
+// decode says.
+TEST(MpegAudioHeader, RememberedFactsAreFreshFacts) {
+    FrameFactsReader reader(FileType::MpegAudio);
+    for (const std::uint8_t fourth : {0x00, 0xC4}) {
+        for (int second = 0; second < 256; ++second) {
+            for (int third = 0; third < 256; ++third) {
+                const Bytes header = {0xFF, static_cast<std::uint8_t>(second),
+                                      static_cast<std::uint8_t>(third), fourth};
+                ASSERT_EQ(reader.Read(header), ReadFrameFacts(FileType::MpegAudio, header))
+                    << second << " " << third << " " << int{fourth};
+            }
+        }
+    }
+}
 
 TEST(MpegAudioHeader, WorkedHeaders) {
     const MpegRow rows[] = {
