@@ -101,6 +101,10 @@ ReadAhead::Block ReadAhead::Next() {
 }
 
 void ReadAhead::Release(Block block) {
+    // A block that never held memory (the walk's empty start) would add one to the blocks.
+    if (block.bytes.capacity() == 0) {
+        return;
+    }
     {
         const std::lock_guard lock(mutex_);
         free_.push_back(std::move(block.bytes));
