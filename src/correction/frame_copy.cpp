@@ -191,9 +191,10 @@ class FrameWalk {
             if (state.sourceFrames == 0) {
                 streamKey_ = facts.streamKey;
             }
-            const bool fits = facts.length > 0 && static_cast<std::size_t>(facts.length) <= available;
-            const bool belongs = facts.syncOk && facts.length > 0 && facts.streamKey == streamKey_ &&
-                                 facts.samplingRate > 0;
+            const bool fits =
+                facts.length > 0 && static_cast<std::size_t>(facts.length) <= available;
+            const bool belongs = facts.syncOk && facts.length > 0 &&
+                                 facts.streamKey == streamKey_ && facts.samplingRate > 0;
             if (belongs && !fits && toRead_ > 0 && facts.length <= kLongestUnit &&
                 static_cast<std::size_t>(facts.length) > wanted_) {
                 wanted_ = static_cast<std::size_t>(facts.length);
@@ -202,9 +203,9 @@ class FrameWalk {
             if (!belongs || !fits) {
                 // At the end of the stream a piece shorter than a frame is no damage: the
                 // last frame was cut short (a partial header counts as such a piece).
-                const bool tail = toRead_ == 0 && (belongs ? !fits
-                                                           : available < static_cast<std::size_t>(
-                                                                             info_.FrameLength));
+                const bool tail =
+                    toRead_ == 0 &&
+                    (belongs ? !fits : available < static_cast<std::size_t>(info_.FrameLength));
                 if (!Flush(begin_)) {
                     state.end = CopyEnd::WriteFailed;
                     return;
@@ -374,7 +375,7 @@ class FrameWalk {
     RecentFrames recent_;
     std::size_t begin_ = 0;  // first byte not yet walked
     std::size_t prefetched_ = 0;
-    std::size_t end_ = 0;    // end of the bytes read
+    std::size_t end_ = 0;  // end of the bytes read
     std::size_t runBegin_ = 0;
     bool runOpen_ = false;
     std::size_t lastFrame_ = 0;

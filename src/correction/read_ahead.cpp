@@ -35,8 +35,8 @@ bool ReadAhead::ReadInto(std::vector<std::uint8_t>& memory, Block& block) {
     if (left_ <= 0) {
         return false;
     }
-    const auto wanted =
-        static_cast<std::size_t>(std::min<std::int64_t>(left_, static_cast<std::int64_t>(blockBytes_)));
+    const auto wanted = static_cast<std::size_t>(
+        std::min<std::int64_t>(left_, static_cast<std::int64_t>(blockBytes_)));
     if (memory.size() < roomBefore_ + wanted) {
         memory.resize(roomBefore_ + blockBytes_);
     }

@@ -31,8 +31,8 @@ class ReadAhead {
     // Reads `count` bytes from the source's current position in blocks of `blockBytes`
     // with `roomBefore` bytes of room, keeping at most `blocks` of them in memory. Without a
     // thread (the system refused one) each block is read when it is asked for.
-    ReadAhead(InputFile& source, std::int64_t count, std::size_t blockBytes,
-              std::size_t roomBefore, int blocks);
+    ReadAhead(InputFile& source, std::int64_t count, std::size_t blockBytes, std::size_t roomBefore,
+              int blocks);
     // Stops reading; a read under way is finished first.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;

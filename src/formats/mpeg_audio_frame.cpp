@@ -3,7 +3,6 @@
 
 #include <array>
 
-
 namespace velmora {
 
 namespace {
