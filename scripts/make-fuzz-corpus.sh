@@ -105,6 +105,8 @@ writer ac3-cut-start-pad-end '\x00' '-100' '64' "$w/ac3-48k-448.ac3" 8192
 writer ac3-silent-start '\x04' '200' '' "$w/ac3-48k-192.ac3"
 writer ac3-grey-box '\x08' '96' '-32' "$w/ac3-48k-192.ac3"
 writer ac3-44k-fraction '\x00' '12.6' '-40ms' "$w/ac3-44k-192.ac3"
+# 44.1 kHz silence mixes two frame sizes; 2 s is long enough for the mix to show.
+writer ac3-44k-silent-mix '\x04' '2000' '' "$w/ac3-44k-192.ac3"
 writer ac3-32k-text '\x00' 'abc' '12.5' "$w/ac3-32k-96.ac3"
 writer ac3-absurd-delay '\x00' '2000000000' '' "$w/ac3-48k-448.ac3"
 writer ac3-beyond-32-bits '\x00' '99999999999' '-99999999999' "$w/ac3-48k-448.ac3"

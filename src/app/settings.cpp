@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -123,6 +125,17 @@ bool IsBlankOnly(std::string_view text) {
     return text.find_first_not_of(" \t") == std::string_view::npos;
 }
 
+// The check box value the key holds; nothing when the key is missing or has no value.
+std::optional<int> StoredValue(const CSimpleIniA& ini) {
+    const char* value = ini.GetValue(kSection, kKey, nullptr);
+    // A key with nothing after "=" counts as missing, as the platform's own reading does.
+    if (value == nullptr || IsBlankOnly(value)) {
+        return std::nullopt;
+    }
+    // Read as a whole number, as the platform's profile reading does: "0.5" is 0, unchecked.
+    return std::trunc(ReadLeadingNumber(value)) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int LoadSettings(const std::string& settingsPath) {
@@ -135,13 +148,7 @@ int LoadSettings(const std::string& settingsPath) {
     if (ini.LoadData(file.text) < 0) {
         return kDefaultValue;
     }
-    const char* value = ini.GetValue(kSection, kKey, nullptr);
-    // A key with nothing after "=" counts as missing, as the platform's own reading does.
-    if (value == nullptr || IsBlankOnly(value)) {
-        return kDefaultValue;
-    }
-    // Read as a whole number, as the platform's profile reading does: "0.5" is 0, unchecked.
-    return std::trunc(ReadLeadingNumber(value)) == 0 ? 0 : 1;
+    return StoredValue(ini).value_or(kDefaultValue);
 }
 
 bool SaveSettings(const std::string& settingsPath, int addSilentValue) {
@@ -154,11 +161,40 @@ bool SaveSettings(const std::string& settingsPath, int addSilentValue) {
     if (file.state == FileState::Read && (ini.LoadData(file.text) < 0 || HasBrokenNames(ini))) {
         return false;
     }
-    const char* text = addSilentValue == 1 ? "1" : "0";
-    if (ini.SetValue(kSection, kKey, text, nullptr, true) < 0 || !MakeFoldersFor(settingsPath)) {
+    const int stored = addSilentValue == 1 ? 1 : 0;
+    // Every close saves the box, mostly unchanged. The library does not write back exactly
+    // what it read (blanks, byte-order marks and blank lines around comments move, on some
+    // files a little more on every save), so a file that already holds the value is left
+    // byte for byte as the user wrote it.
+    if (file.state == FileState::Read && StoredValue(ini) == stored) {
+        return true;
+    }
+    const char* text = stored == 1 ? "1" : "0";
+    if (ini.SetValue(kSection, kKey, text, nullptr, true) < 0) {
         return false;
     }
-    return ini.SaveFile(settingsPath.c_str(), false) >= 0;
+    // The library takes a byte-order mark off the start of what it reads; without it written
+    // back, every save would take one more off and shift the next bytes into a line start.
+    const bool byteOrderMark = file.text.starts_with("\xEF\xBB\xBF");
+    std::string written;
+    if (ini.Save(written, byteOrderMark) < 0) {
+        return false;
+    }
+    // The library drops the lines it cannot place, and what followed them can then read as
+    // something else (a byte-order mark that comes to the start of the file and is taken
+    // off, with a section line behind it). What is written must read back as itself and
+    // give the value saved; a file that would not is left as it is rather than made worse.
+    CSimpleIniA check;
+    Configure(check);
+    std::string again;
+    if (check.LoadData(written) < 0 || HasBrokenNames(check) || StoredValue(check) != stored ||
+        check.Save(again, byteOrderMark) < 0 || again != written || !MakeFoldersFor(settingsPath)) {
+        return false;
+    }
+    std::ofstream out(settingsPath, std::ios::binary | std::ios::trunc);
+    out.write(written.data(), static_cast<std::streamsize>(written.size()));
+    out.close();
+    return !out.fail();
 }
 
 }  // namespace velmora

@@ -27,14 +27,43 @@ constexpr std::size_t kMostPerCall = std::size_t{1} << 30;
 
 }  // namespace
 
+Folder::~Folder() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool Folder::Open(const std::string& path) {
+    const int fd =
+        ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        reason_ = SystemReason(errno);
+        return false;
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    fd_ = fd;
+    path_ = path;
+    return true;
+}
+
 InputFile::~InputFile() {
     Close();
 }
 
 bool InputFile::Open(const std::string& name) {
+    return OpenAt(AT_FDCWD, name);
+}
+
+bool InputFile::Open(const Folder& folder, const std::string& name) {
+    return OpenAt(folder.Descriptor(), name);
+}
+
+bool InputFile::OpenAt(int folder, const std::string& name) {
     Close();
     // Without O_NONBLOCK, opening a pipe would wait for a writer that may never come.
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         reason_ = SystemReason(errno);
         return false;
@@ -119,9 +148,20 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::CreateNew(const std::string& name, std::optional<unsigned> permissions) {
+    return CreateAt(AT_FDCWD, name, permissions);
+}
+
+bool OutputFile::CreateNew(const Folder& folder, const std::string& name,
+                           std::optional<unsigned> permissions) {
+    return CreateAt(folder.Descriptor(), name, permissions);
+}
+
+bool OutputFile::CreateAt(int folder, const std::string& name,
+                          std::optional<unsigned> permissions) {
     static_cast<void>(Close());
     // O_EXCL with O_CREAT fails on any existing name, a dangling link included.
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::openat(folder, name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         reason_ = SystemReason(errno);
         return false;
@@ -131,7 +171,7 @@ bool OutputFile::CreateNew(const std::string& name, std::optional<unsigned> perm
     if (permissions && ::fchmod(fd_, static_cast<mode_t>(*permissions & 07777)) != 0) {
         reason_ = SystemReason(errno);
         static_cast<void>(Close());
-        static_cast<void>(::unlink(name.c_str()));
+        static_cast<void>(::unlinkat(folder, name.c_str(), 0));
         return false;
     }
     return true;

@@ -21,6 +21,31 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+// A folder opened once. Every later step of a write works inside it, whatever its name or a
+// link on its way leads to by then: a name that is changed during the write (a link flipped
+// to another folder) cannot move the write elsewhere.
+class Folder {
+  public:
+    Folder() = default;
+    ~Folder();
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    // Opens the folder part of a name: "" is the current folder; otherwise it ends with a
+    // separator ("out/", "/tmp/"). The system follows the links in it at this moment.
+    [[nodiscard]] bool Open(const std::string& path);
+    // As given, to be put in front of a file name in messages.
+    [[nodiscard]] const std::string& Path() const { return path_; }
+    // The open folder (-1 where the system has no folder descriptors).
+    [[nodiscard]] int Descriptor() const { return fd_; }
+    [[nodiscard]] const std::string& Reason() const { return reason_; }
+
+  private:
+    int fd_ = -1;
+    std::string path_;
+    std::string reason_;
+};
+
 // Callers move data in blocks of many kilobytes, so the files keep no buffer of their own:
 // every read and write goes straight to the system, as in a plain file copy, which saves
 // one copy of every byte and keeps memory use down to the caller's block.
@@ -37,6 +62,8 @@ class InputFile {
     // Opens a regular file only: a folder, a device, a socket or a pipe is refused with the
     // reason "not a regular file", and a pipe is refused without waiting for a writer.
     [[nodiscard]] bool Open(const std::string& name);
+    // The same for a file in an open folder.
+    [[nodiscard]] bool Open(const Folder& folder, const std::string& name);
     // Length in bytes of the file opened; empty when it cannot be told.
     [[nodiscard]] std::optional<std::int64_t> Length();
     // The open file itself, not whatever its name leads to by now.
@@ -49,6 +76,8 @@ class InputFile {
     [[nodiscard]] const std::string& Reason() const { return reason_; }
 
   private:
+    bool OpenAt(int folder, const std::string& name);
+
     int fd_ = -1;
     std::string reason_;
 };
@@ -69,6 +98,11 @@ class OutputFile {
     // `permissions` gives them exactly.
     [[nodiscard]] bool CreateNew(const std::string& name,
                                  std::optional<unsigned> permissions = std::nullopt);
+    // The same in an open folder.
+    [[nodiscard]] bool CreateNew(const Folder& folder, const std::string& name,
+                                 std::optional<unsigned> permissions = std::nullopt);
+    // The open file, for what the system can do only with it (-1 when closed).
+    [[nodiscard]] int Descriptor() const { return fd_; }
     [[nodiscard]] bool Write(const std::uint8_t* data, std::size_t count);
     [[nodiscard]] bool Write(const std::string& text);
     // The offset the next Write() goes to; empty when the file is not open.
@@ -84,6 +118,7 @@ class OutputFile {
     [[nodiscard]] const std::string& Reason() const { return reason_; }
 
   private:
+    bool CreateAt(int folder, const std::string& name, std::optional<unsigned> permissions);
     bool WriteAll(const std::uint8_t* data, std::size_t count, std::optional<std::int64_t> offset);
 
     int fd_ = -1;

@@ -58,6 +58,34 @@ bool SetPosition(HANDLE handle, std::int64_t offset, DWORD from, std::int64_t* r
 
 }  // namespace
 
+// Windows programs name folders, not descriptors: the folder's name is what is kept.
+Folder::~Folder() = default;
+
+bool Folder::Open(const std::string& path) {
+    if (!path.empty()) {
+        const DWORD attributes = ::GetFileAttributesW(SystemFileName(path).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            reason_ = LastReason();
+            return false;
+        }
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            reason_ = SystemErrorText(ERROR_DIRECTORY);
+            return false;
+        }
+    }
+    path_ = path;
+    return true;
+}
+
+bool InputFile::Open(const Folder& folder, const std::string& name) {
+    return Open(folder.Path() + name);
+}
+
+bool OutputFile::CreateNew(const Folder& folder, const std::string& name,
+                           std::optional<unsigned> permissions) {
+    return CreateNew(folder.Path() + name, permissions);
+}
+
 InputFile::~InputFile() {
     Close();
 }
@@ -69,9 +97,10 @@ bool InputFile::Open(const std::string& name) {
         reason_ = "not a regular file";
         return false;
     }
-    // Others may go on reading, writing and renaming it, as they could on other systems.
+    // Others may go on reading and writing it, but not rename or delete it: while it is read
+    // no other name can come to lead to it, so no write can land on it by another name.
     const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         reason_ = LastReason();

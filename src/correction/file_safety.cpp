@@ -1,49 +1,58 @@
 // What keeps a write from losing anything: where a name really leads, one writer per target,
-// and files that appear under their final name only once they are complete.
+// and files that appear under their final names only once both are complete.
 #include "correction/file_safety.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <random>
-#include <system_error>
+#include <string_view>
+#include <vector>
 
 #include "correction/hidden_names.h"
 
 namespace velmora {
 
-namespace fs = std::filesystem;
-
 namespace {
 
 // Files to remove when a signal ends the program. A signal handler can reach only what is
-// global, and may call only async-signal-safe functions, so the names sit in fixed buffers.
-// A write has at most three such files at once (lock, target, report).
+// global, and may call only async-signal-safe functions, so the names sit in fixed buffers,
+// each with the descriptor of its folder. A write has at most three such files at once
+// (lock, target, report).
 struct Removal {
-    std::array<char, 4096> name{};
+    int folder = -1;
+    std::array<char, NAME_MAX + 1> name{};
     volatile std::sig_atomic_t used = 0;
 };
 std::array<Removal, 4> g_removals;
+// While the names are being changed, a signal waits (see NamesChanging).
+volatile std::sig_atomic_t g_namesChanging = 0;
+volatile std::sig_atomic_t g_deferredSignal = 0;
 
-std::optional<std::size_t> RemoveOnSignal(const std::string& name) {
+std::optional<std::size_t> RemoveOnSignal(int folder, const std::string& name) {
     for (std::size_t i = 0; i < g_removals.size(); ++i) {
         Removal& removal = g_removals[i];
         if (removal.used == 0 && name.size() < removal.name.size()) {
             std::memcpy(removal.name.data(), name.c_str(), name.size() + 1);
+            removal.folder = folder;
             std::atomic_signal_fence(std::memory_order_seq_cst);
             removal.used = 1;
             return i;
         }
     }
-    // Too long or too many: the file is still removed on every other way out.
+    // Too many: the file is still removed on every other way out.
     return std::nullopt;
 }
 
@@ -54,19 +63,47 @@ void KeepOnSignal(std::optional<std::size_t>& slot) {
     }
 }
 
-void RemoveAndDie(int signalNumber) {
+void RemoveListedFiles() {
     for (Removal& removal : g_removals) {
         if (removal.used != 0) {
-            static_cast<void>(::unlink(removal.name.data()));
+            static_cast<void>(::unlinkat(removal.folder, removal.name.data(), 0));
         }
     }
-    // The handler was reset to the default on entry; raised again, the signal ends the program
-    // as it would have, with the status a caller expects from it.
+}
+
+// Ends the program as the signal would have, with the status a caller expects from it.
+void DieOf(int signalNumber) {
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    static_cast<void>(::sigaction(signalNumber, &standard, nullptr));
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signalNumber);
+    // Inside the handler the signal is blocked, and arrives as soon as the handler returns.
     static_cast<void>(std::raise(signalNumber));
+    static_cast<void>(::pthread_sigmask(SIG_UNBLOCK, &only, nullptr));
+}
+
+void OnSignal(int signalNumber, siginfo_t* info, void* /*context*/) {
+    // A write to a pipe that nobody reads any more raises SIGPIPE in the writer itself; that
+    // write then fails with EPIPE, and the run reports it. Only a SIGPIPE sent by another
+    // process ends the run.
+    if (signalNumber == SIGPIPE && info != nullptr && info->si_pid == ::getpid()) {
+        return;
+    }
+    if (g_namesChanging != 0) {
+        g_deferredSignal = signalNumber;
+        return;
+    }
+    const int savedErrno = errno;
+    RemoveListedFiles();
+    DieOf(signalNumber);
+    errno = savedErrno;
 }
 
 std::string SystemReason(int error) {
-    return std::strerror(error);
+    return error == 0 ? "unknown error" : std::strerror(error);
 }
 
 // The folder part of a name, with its separator ("" for a bare file name).
@@ -80,49 +117,121 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string HiddenBeside(const std::string& path, const std::string& suffix) {
-    return HiddenName(FolderOf(path), FileNameOf(path), suffix);
+FileIdentity IdentityOf(const struct stat& status) {
+    return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                        static_cast<std::uint64_t>(status.st_ino)};
+}
+
+// Fills in what `status` says of a name in `place`'s folder.
+void Describe(TargetPlace& place, const struct stat& status) {
+    if (!S_ISREG(status.st_mode)) {
+        place.kind = TargetPlace::Kind::NotRegular;
+        return;
+    }
+    place.kind = TargetPlace::Kind::Regular;
+    place.identity = IdentityOf(status);
+    place.permissions = static_cast<unsigned>(status.st_mode & 07777);
+    place.owner = static_cast<std::uint32_t>(status.st_uid);
+    place.group = static_cast<std::uint32_t>(status.st_gid);
+}
+
+// The inode flags that keep a name from being replaced or removed; empty when none is set
+// or the system cannot tell.
+std::string FlagsInTheWay(int fd, const char* whose) {
+    int flags = 0;
+    if (fd < 0 || ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        return "";
+    }
+    if ((flags & FS_IMMUTABLE_FL) != 0) {
+        return std::string(whose) + " immutable";
+    }
+    if ((flags & FS_APPEND_FL) != 0) {
+        return std::string(whose) + " append-only";
+    }
+    return "";
+}
+
+// Extended attributes a replacement takes over: the access list and the user's own. Those of
+// the security and trusted name spaces belong to the system and its policies.
+bool KeptAttribute(std::string_view name) {
+    return name.rfind("user.", 0) == 0 || name == "system.posix_acl_access";
+}
+
+// Gives the new file the access list and user attributes of the file it replaces. The old
+// file is reached through its open descriptor's name in /proc, since it need not be
+// readable by the caller; where /proc or the attributes are missing, nothing is copied.
+void CopyAttributes(int folder, const std::string& name, const FileIdentity& identity, int to) {
+    const int from = ::openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (from < 0) {
+        return;
+    }
+    struct stat status {};
+    if (::fstat(from, &status) == 0 && IdentityOf(status) == identity) {
+        const std::string path = "/proc/self/fd/" + std::to_string(from);
+        const ssize_t size = ::listxattr(path.c_str(), nullptr, 0);
+        std::vector<char> names(size > 0 ? static_cast<std::size_t>(size) : 0);
+        const ssize_t got = names.empty() ? 0 : ::listxattr(path.c_str(), names.data(), names.size());
+        for (std::size_t at = 0; got > 0 && at < static_cast<std::size_t>(got);) {
+            const std::string attribute(names.data() + at);
+            at += attribute.size() + 1;
+            if (!KeptAttribute(attribute)) {
+                continue;
+            }
+            const ssize_t length = ::getxattr(path.c_str(), attribute.c_str(), nullptr, 0);
+            std::vector<char> value(length > 0 ? static_cast<std::size_t>(length) : 0);
+            if (length < 0 ||
+                ::getxattr(path.c_str(), attribute.c_str(), value.data(), value.size()) != length) {
+                continue;
+            }
+            // A file system without attributes (ENOTSUP) or a policy that refuses one keeps
+            // the new file as it was made; the write itself does not depend on them.
+            static_cast<void>(::fsetxattr(to, attribute.c_str(), value.data(), value.size(), 0));
+        }
+    }
+    ::close(from);
+}
+
+int RenameInFolder(int folder, const std::string& from, const std::string& to,
+                   unsigned int flags) {
+    return ::renameat2(folder, from.c_str(), folder, to.c_str(), flags);
 }
 
 }  // namespace
 
-bool SameExistingFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    if (!fs::exists(fs::path(a), error) || !fs::exists(fs::path(b), error)) {
-        return false;
-    }
-    const bool same = fs::equivalent(fs::path(a), fs::path(b), error);
-    if (!error) {
-        return same;
-    }
-    // The system could not compare them; fall back on the resolved names rather than risk
-    // writing over the source.
-    std::error_code errorA;
-    std::error_code errorB;
-    const fs::path canonicalA = fs::weakly_canonical(fs::path(a), errorA);
-    const fs::path canonicalB = fs::weakly_canonical(fs::path(b), errorB);
-    return !errorA && !errorB && canonicalA == canonicalB;
-}
-
 TargetPlace LookUpTarget(const std::string& name) {
     TargetPlace place;
     // The links are followed one by one rather than by the system, because a link that leads
-    // nowhere yet still says where the new file belongs.
-    std::string path = name;
+    // nowhere yet still says where the new file belongs. Each step opens the folder first: the
+    // system follows the links in the folder part, and the last part is read inside it.
     constexpr int kMostLinks = 40;
+    std::string path = name;
+    struct stat status {};
     for (int link = 0;; ++link) {
-        struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0) {
-            if (errno == ENOENT) {
-                place.kind = TargetPlace::Kind::Missing;
-                place.path = path;
-            } else {
-                place.kind = TargetPlace::Kind::Unreachable;
-                place.reason = SystemReason(errno);
-            }
+        auto folder = std::make_shared<Folder>();
+        place.path = path;
+        if (!folder->Open(FolderOf(path))) {
+            place.kind = TargetPlace::Kind::Unreachable;
+            place.reason = folder->Reason();
             return place;
         }
+        place.folder = folder;
+        place.name = FileNameOf(path);
+        if (place.name.empty() || place.name == "." || place.name == "..") {
+            place.kind = TargetPlace::Kind::NotRegular;
+            return place;
+        }
+        if (::fstatat(folder->Descriptor(), place.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) !=
+            0) {
+            if (errno != ENOENT) {
+                place.kind = TargetPlace::Kind::Unreachable;
+                place.reason = SystemReason(errno);
+                return place;
+            }
+            place.kind = TargetPlace::Kind::Missing;
+            break;
+        }
         if (!S_ISLNK(status.st_mode)) {
+            Describe(place, status);
             break;
         }
         if (link == kMostLinks) {
@@ -130,54 +239,111 @@ TargetPlace LookUpTarget(const std::string& name) {
             place.reason = SystemReason(ELOOP);
             return place;
         }
-        std::error_code error;
-        const std::string leadsTo = fs::read_symlink(fs::path(path), error).string();
-        if (error) {
+        std::array<char, PATH_MAX> leadsTo{};
+        const ssize_t length = ::readlinkat(folder->Descriptor(), place.name.c_str(),
+                                            leadsTo.data(), leadsTo.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= leadsTo.size()) {
             place.kind = TargetPlace::Kind::Unreachable;
-            place.reason = error.message();
+            place.reason = SystemReason(length < 0 ? errno : ENAMETOOLONG);
             return place;
         }
-        path = !leadsTo.empty() && leadsTo.front() == '/' ? leadsTo : FolderOf(path) + leadsTo;
+        const std::string next(leadsTo.data(), static_cast<std::size_t>(length));
+        path = !next.empty() && next.front() == '/' ? next : FolderOf(path) + next;
     }
-    place.path = path;
-    // What the name leads to as the system sees it: the same as the walk for ordinary links,
-    // and the only true answer for the system's own links such as /dev/fd/3.
-    struct stat status {};
-    if (::stat(name.c_str(), &status) != 0) {
-        place.kind = TargetPlace::Kind::Unreachable;
-        place.reason = SystemReason(errno);
-        return place;
+    // The system's own links (/proc/self/fd/1 for a pipe) lead to things that have no name
+    // in any folder: what the name leads to as the system sees it tells what they are.
+    struct stat seen {};
+    if (place.kind == TargetPlace::Kind::Missing && ::stat(name.c_str(), &seen) == 0) {
+        if (!S_ISREG(seen.st_mode)) {
+            place.kind = TargetPlace::Kind::NotRegular;
+        } else {
+            place.kind = TargetPlace::Kind::Unreachable;
+            place.reason = "it leads to a file that no longer has a name";
+        }
     }
-    if (!S_ISREG(status.st_mode)) {
-        place.kind = TargetPlace::Kind::NotRegular;
-        return place;
-    }
-    place.kind = TargetPlace::Kind::Regular;
-    place.identity = FileIdentity{static_cast<std::uint64_t>(status.st_dev),
-                                  static_cast<std::uint64_t>(status.st_ino)};
-    place.permissions = static_cast<unsigned>(status.st_mode & 0777);
-    place.owner = static_cast<std::uint32_t>(status.st_uid);
-    place.group = static_cast<std::uint32_t>(status.st_gid);
     return place;
 }
 
-std::string WriteLock::NameFor(const std::string& path) {
-    return HiddenBeside(path, ".velmora-lock");
+TargetPlace LookUpBeside(const TargetPlace& beside, const std::string& name) {
+    TargetPlace place;
+    place.folder = beside.folder;
+    place.name = name;
+    place.path = (beside.folder ? beside.folder->Path() : std::string()) + name;
+    struct stat status {};
+    if (!beside.folder) {
+        place.kind = TargetPlace::Kind::Unreachable;
+        place.reason = "no folder";
+    } else if (::fstatat(beside.folder->Descriptor(), name.c_str(), &status,
+                         AT_SYMLINK_NOFOLLOW) == 0) {
+        // A link is not followed: the report goes nowhere but beside its target.
+        Describe(place, status);
+    } else if (errno == ENOENT) {
+        place.kind = TargetPlace::Kind::Missing;
+    } else {
+        place.kind = TargetPlace::Kind::Unreachable;
+        place.reason = SystemReason(errno);
+    }
+    return place;
+}
+
+std::string WhyNotReplaceable(const TargetPlace& place) {
+    if (!place.folder) {
+        return "";
+    }
+    const int folder = place.folder->Descriptor();
+    std::string why = FlagsInTheWay(folder, "its folder is");
+    if (!why.empty() || place.kind != TargetPlace::Kind::Regular) {
+        return why;
+    }
+    const int fd =
+        ::openat(folder, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        why = FlagsInTheWay(fd, "it is");
+        ::close(fd);
+    }
+    // A folder that lets the caller rename does not make another user's file the caller's:
+    // like a copy, the write needs leave to write the file itself.
+    if (why.empty() && place.owner != ::geteuid() &&
+        ::faccessat(folder, place.name.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES) {
+        why = SystemReason(EACCES);
+    }
+    return why;
+}
+
+std::string WriteLock::NameFor(const std::string& fileName) {
+    return HiddenName("", fileName, ".velmora-lock");
 }
 
 WriteLock::~WriteLock() {
     Release();
 }
 
-WriteLock::State WriteLock::Acquire(const std::string& path) {
+WriteLock::State WriteLock::Acquire(const TargetPlace& place) {
     Release();
-    const std::string name = NameFor(path);
+    const int folder = place.folder ? place.folder->Descriptor() : AT_FDCWD;
+    const std::string name = NameFor(place.name);
     // A lock file removed by the run that held it may still be open here; then the lock taken
     // is on a file nobody else will find, and the name is opened afresh.
     for (int attempt = 0; attempt < 10; ++attempt) {
-        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+        // An existing lock file is only opened: it may be another user's, in a shared folder
+        // where the system refuses to create over it (fs.protected_regular). Reading is all
+        // that flock needs.
+        int fd = ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT) {
+            fd = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          0666);
+            if (fd < 0 && errno == EEXIST) {
+                continue;
+            }
+        }
         if (fd < 0) {
             reason_ = SystemReason(errno);
+            return State::Failed;
+        }
+        struct stat held {};
+        if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+            reason_ = "its lock \"" + name + "\" is not a regular file";
+            ::close(fd);
             return State::Failed;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -186,13 +352,13 @@ WriteLock::State WriteLock::Acquire(const std::string& path) {
             reason_ = error == EWOULDBLOCK ? "another run is writing it" : SystemReason(error);
             return error == EWOULDBLOCK ? State::Busy : State::Failed;
         }
-        struct stat held {};
         struct stat named {};
-        if (::fstat(fd, &held) == 0 && ::lstat(name.c_str(), &named) == 0 &&
-            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+        if (::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            IdentityOf(held) == IdentityOf(named)) {
             fd_ = fd;
+            folder_ = place.folder;
             name_ = name;
-            removal_ = RemoveOnSignal(name_);
+            removal_ = RemoveOnSignal(folder, name_);
             return State::Held;
         }
         ::close(fd);
@@ -203,11 +369,14 @@ WriteLock::State WriteLock::Acquire(const std::string& path) {
 
 void WriteLock::Release() {
     if (fd_ >= 0) {
-        // Removed while still held, so no other run can lock the old file in between.
+        // Removed while still held, so no other run can lock the old file in between. A lock
+        // file of another user's in a shared folder may not be removable; it does no harm.
         KeepOnSignal(removal_);
-        static_cast<void>(::unlink(name_.c_str()));
+        static_cast<void>(
+            ::unlinkat(folder_ ? folder_->Descriptor() : AT_FDCWD, name_.c_str(), 0));
         ::close(fd_);
         fd_ = -1;
+        folder_.reset();
     }
 }
 
@@ -217,7 +386,13 @@ ReplacementFile::~ReplacementFile() {
 
 bool ReplacementFile::Create(const TargetPlace& place) {
     Discard();
-    final_ = place.path;
+    if (!place.folder) {
+        reason_ = "no folder";
+        return false;
+    }
+    folder_ = place.folder;
+    final_ = place.name;
+    const int folder = folder_->Descriptor();
     const bool replacing = place.kind == TargetPlace::Kind::Regular;
     static std::mt19937 letters{std::random_device{}()};
     constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -226,16 +401,23 @@ bool ReplacementFile::Create(const TargetPlace& place) {
         for (int i = 0; i < 6; ++i) {
             suffix += kLetters[letters() % (sizeof kLetters - 1)];
         }
-        temporary_ = HiddenBeside(final_, suffix);
+        temporary_ = HiddenName("", final_, suffix);
         // Listed before the file exists, so that no moment is left in which a signal would
         // leave it behind.
-        removal_ = RemoveOnSignal(temporary_);
-        if (file_.CreateNew(temporary_, replacing ? std::optional<unsigned>(place.permissions)
-                                                  : std::nullopt)) {
+        removal_ = RemoveOnSignal(folder, temporary_);
+        // The replaced file's bits, less set-user-ID and set-group-ID: a copy made by another
+        // user must not run as the first one.
+        if (file_.CreateNew(*folder_, temporary_,
+                            replacing ? std::optional<unsigned>(place.permissions & 01777)
+                                      : std::nullopt)) {
             if (replacing) {
-                // Kept where the system allows it (a file of another user, written by root);
-                // otherwise the new file belongs to whoever runs the program, as a copy would.
-                static_cast<void>(::lchown(temporary_.c_str(), place.owner, place.group));
+                const int fd = file_.Descriptor();
+                // Kept where the system allows it (a run as root); otherwise at least the
+                // group, where the caller belongs to it. Else the new file is the caller's.
+                if (::fchown(fd, place.owner, place.group) != 0) {
+                    static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), place.group));
+                }
+                CopyAttributes(folder, final_, place.identity, fd);
             }
             return true;
         }
@@ -249,43 +431,162 @@ bool ReplacementFile::Create(const TargetPlace& place) {
     return false;
 }
 
-bool ReplacementFile::Commit() {
-    if (temporary_.empty()) {
-        reason_ = "the file is not open";
-        return false;
-    }
+bool ReplacementFile::Close() {
     if (!file_.Close()) {
         reason_ = file_.Reason();
         return false;
     }
-    if (::rename(temporary_.c_str(), final_.c_str()) != 0) {
-        reason_ = SystemReason(errno);
-        return false;
-    }
-    KeepOnSignal(removal_);
-    temporary_.clear();
     return true;
 }
 
+ReplacementFile::Committed ReplacementFile::Commit(const std::optional<FileIdentity>& protect,
+                                                   bool mayReplace,
+                                                   const std::function<void()>& beforeRename) {
+    if (temporary_.empty() || committed_) {
+        reason_ = "the file is not open";
+        return Committed::Failed;
+    }
+    if (!Close()) {
+        return Committed::Failed;
+    }
+    const int folder = folder_->Descriptor();
+    struct stat status {};
+    if (protect && ::fstatat(folder, final_.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        IdentityOf(status) == *protect) {
+        reason_ = "it is the source file";
+        return Committed::IsProtected;
+    }
+    if (beforeRename) {
+        beforeRename();
+    }
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (mayReplace && RenameInFolder(folder, temporary_, final_, RENAME_EXCHANGE) == 0) {
+            committed_ = true;
+            earlierKept_ = true;
+            // The file that had the name now has the temporary one: exactly the file that was
+            // replaced, whatever the name led to a moment ago.
+            const bool lookedAt =
+                ::fstatat(folder, temporary_.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+            const bool isProtected = lookedAt && protect && IdentityOf(status) == *protect;
+            if (lookedAt && !isProtected && S_ISREG(status.st_mode)) {
+                return Committed::Done;
+            }
+            reason_ = isProtected ? "it is the source file" : "it is not a regular file";
+            if (!Undo()) {
+                return Committed::Failed;
+            }
+            return isProtected ? Committed::IsProtected : Committed::Failed;
+        }
+        if (mayReplace && errno == EINVAL) {
+            // A file system that cannot exchange two names: the old file goes at once.
+            if (::renameat(folder, temporary_.c_str(), folder, final_.c_str()) != 0) {
+                reason_ = SystemReason(errno);
+                return Committed::Failed;
+            }
+            committed_ = true;
+            KeepOnSignal(removal_);
+            return Committed::Done;
+        }
+        if (mayReplace && errno != ENOENT) {
+            reason_ = SystemReason(errno);
+            return Committed::Failed;
+        }
+        // Nothing stands under the name.
+        if (RenameInFolder(folder, temporary_, final_, RENAME_NOREPLACE) == 0) {
+            committed_ = true;
+            KeepOnSignal(removal_);
+            return Committed::Done;
+        }
+        if (errno != EEXIST || !mayReplace) {
+            reason_ = SystemReason(errno);
+            return Committed::Failed;
+        }
+        // A file came to stand there meanwhile: it is exchanged and looked at like any other.
+    }
+    reason_ = "the name changed during the write";
+    return Committed::Failed;
+}
+
+bool ReplacementFile::Undo() {
+    if (!committed_) {
+        return true;
+    }
+    const int folder = folder_->Descriptor();
+    if (earlierKept_) {
+        if (RenameInFolder(folder, temporary_, final_, RENAME_EXCHANGE) != 0) {
+            reason_ = SystemReason(errno);
+            return false;
+        }
+    } else {
+        if (RenameInFolder(folder, final_, temporary_, RENAME_NOREPLACE) != 0) {
+            reason_ = errno == EINVAL ? "the file system cannot put the earlier file back"
+                                      : SystemReason(errno);
+            return false;
+        }
+        removal_ = RemoveOnSignal(folder, temporary_);
+    }
+    committed_ = false;
+    earlierKept_ = false;
+    Discard();
+    return true;
+}
+
+void ReplacementFile::Settle() {
+    if (committed_ && earlierKept_) {
+        static_cast<void>(::unlinkat(folder_->Descriptor(), temporary_.c_str(), 0));
+    }
+    KeepOnSignal(removal_);
+    committed_ = false;
+    earlierKept_ = false;
+    temporary_.clear();
+}
+
 void ReplacementFile::Discard() {
+    if (committed_) {
+        // A commit that nobody undid stands.
+        Settle();
+        return;
+    }
     if (!temporary_.empty()) {
         static_cast<void>(file_.Close());
-        static_cast<void>(::unlink(temporary_.c_str()));
+        static_cast<void>(::unlinkat(folder_->Descriptor(), temporary_.c_str(), 0));
         KeepOnSignal(removal_);
         temporary_.clear();
     }
 }
 
+NamesChanging::NamesChanging() {
+    g_namesChanging = 1;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+NamesChanging::~NamesChanging() {
+    g_namesChanging = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (const int signalNumber = g_deferredSignal; signalNumber != 0) {
+        RemoveListedFiles();
+        DieOf(signalNumber);
+    }
+}
+
 void RemoveUnfinishedFilesOnSignals() {
-    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    std::vector<int> signals = {SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1,
+                                SIGUSR2, SIGALRM,   SIGVTALRM, SIGPROF, SIGXCPU,
+                                SIGPWR,  SIGIO,     SIGSTKFLT, SIGPIPE};
+    for (int realTime = SIGRTMIN; realTime <= SIGRTMAX; ++realTime) {
+        signals.push_back(realTime);
+    }
+    for (const int signalNumber : signals) {
         struct sigaction previous {};
         if (::sigaction(signalNumber, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) {
             continue;
         }
         struct sigaction action {};
-        action.sa_handler = RemoveAndDie;
+        action.sa_sigaction = OnSignal;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
+        // Interrupted system calls go on, so a signal that only fails a write (SIGPIPE) is not
+        // mistaken for another failure.
+        action.sa_flags = SA_SIGINFO | SA_RESTART;
         static_cast<void>(::sigaction(signalNumber, &action, nullptr));
     }
     static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));

@@ -121,18 +121,19 @@ Looked LookAt(const std::string& name) {
 
 }  // namespace
 
-bool SameExistingFile(const std::string& a, const std::string& b) {
-    const Looked first = LookAt(a);
-    const Looked second = LookAt(b);
-    return first.opened && second.opened && first.regular && second.regular &&
-           first.identity == second.identity;
-}
-
 TargetPlace LookUpTarget(const std::string& name) {
     TargetPlace place;
     // The name itself is replaced: a symbolic link there gives way to the new file, as
     // Windows programs that save through a temporary file do.
     place.path = name;
+    place.name = FileNameOf(name);
+    auto folder = std::make_shared<Folder>();
+    if (!folder->Open(FolderOf(name))) {
+        place.kind = TargetPlace::Kind::Unreachable;
+        place.reason = folder->Reason();
+        return place;
+    }
+    place.folder = folder;
     const Looked looked = LookAt(name);
     if (!looked.opened) {
         if (IsMissing(looked.error)) {
@@ -143,7 +144,7 @@ TargetPlace LookUpTarget(const std::string& name) {
         }
         return place;
     }
-    if (!looked.regular) {
+    if (!looked.regular || place.name.empty()) {
         place.kind = TargetPlace::Kind::NotRegular;
         return place;
     }
@@ -152,17 +153,32 @@ TargetPlace LookUpTarget(const std::string& name) {
     return place;
 }
 
-std::string WriteLock::NameFor(const std::string& path) {
-    return HiddenBeside(path, ".velmora-lock");
+TargetPlace LookUpBeside(const TargetPlace& beside, const std::string& name) {
+    TargetPlace place = LookUpTarget((beside.folder ? beside.folder->Path() : std::string()) + name);
+    if (beside.folder) {
+        place.folder = beside.folder;
+    }
+    return place;
+}
+
+std::string WhyNotReplaceable(const TargetPlace& /*place*/) {
+    // A read-only file or one that another program holds open refuses the rename itself,
+    // which then leaves the old file as it was.
+    return "";
+}
+
+std::string WriteLock::NameFor(const std::string& fileName) {
+    return HiddenName("", fileName, ".velmora-lock");
 }
 
 WriteLock::~WriteLock() {
     Release();
 }
 
-WriteLock::State WriteLock::Acquire(const std::string& path) {
+WriteLock::State WriteLock::Acquire(const TargetPlace& place) {
     Release();
-    const std::string name = NameFor(path);
+    const std::string name =
+        (place.folder ? place.folder->Path() : std::string()) + NameFor(place.name);
     const std::wstring wide = SystemFileName(name);
     // Opened without sharing, so a second run cannot open it at all; the system deletes it
     // when the handle closes, however the run ends, so no lock file is ever left behind.
@@ -211,6 +227,11 @@ ReplacementFile::~ReplacementFile() {
 
 bool ReplacementFile::Create(const TargetPlace& place) {
     Discard();
+    if (!place.folder) {
+        reason_ = "no folder";
+        return false;
+    }
+    folder_ = place.folder;
     final_ = place.path;
     static std::mt19937 letters{std::random_device{}()};
     constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -235,28 +256,61 @@ bool ReplacementFile::Create(const TargetPlace& place) {
     return false;
 }
 
-bool ReplacementFile::Commit() {
-    if (temporary_.empty()) {
-        reason_ = "the file is not open";
-        return false;
-    }
+bool ReplacementFile::Close() {
     if (!file_.Close()) {
         reason_ = file_.Reason();
         return false;
     }
-    // Replaces the old file in one step; a read-only or open-elsewhere file refuses it, and
-    // the old file then stands unchanged.
-    if (!::MoveFileExW(SystemFileName(temporary_).c_str(), SystemFileName(final_).c_str(),
-                       MOVEFILE_REPLACE_EXISTING)) {
-        reason_ = SystemErrorText(::GetLastError());
-        return false;
-    }
-    KeepOnSignal(removal_);
-    temporary_.clear();
     return true;
 }
 
+ReplacementFile::Committed ReplacementFile::Commit(const std::optional<FileIdentity>& protect,
+                                                   bool mayReplace,
+                                                   const std::function<void()>& beforeRename) {
+    if (temporary_.empty() || committed_) {
+        reason_ = "the file is not open";
+        return Committed::Failed;
+    }
+    if (!Close()) {
+        return Committed::Failed;
+    }
+    const Looked looked = LookAt(final_);
+    if (protect && looked.opened && looked.identity == *protect) {
+        reason_ = "it is the source file";
+        return Committed::IsProtected;
+    }
+    if (beforeRename) {
+        beforeRename();
+    }
+    // Replaces the old file in one step; a read-only or open-elsewhere file refuses it, and
+    // the old file then stands unchanged. The source is held open without leave to rename
+    // it, so it cannot be replaced this way whatever its name has become.
+    if (!::MoveFileExW(SystemFileName(temporary_).c_str(), SystemFileName(final_).c_str(),
+                       mayReplace ? MOVEFILE_REPLACE_EXISTING : 0)) {
+        reason_ = SystemErrorText(::GetLastError());
+        return Committed::Failed;
+    }
+    KeepOnSignal(removal_);
+    temporary_.clear();
+    committed_ = true;
+    return Committed::Done;
+}
+
+bool ReplacementFile::Undo() {
+    if (!committed_) {
+        return true;
+    }
+    reason_ = "Windows replaced the earlier file in one step and keeps no copy of it";
+    return false;
+}
+
+void ReplacementFile::Settle() {
+    committed_ = false;
+    earlierKept_ = false;
+}
+
 void ReplacementFile::Discard() {
+    committed_ = false;
     if (!temporary_.empty()) {
         static_cast<void>(file_.Close());
         static_cast<void>(::DeleteFileW(SystemFileName(temporary_).c_str()));
@@ -264,6 +318,11 @@ void ReplacementFile::Discard() {
         temporary_.clear();
     }
 }
+
+// The console's events are handled on a thread of their own, which only removes files that
+// have no final name yet; nothing waits for the names to settle.
+NamesChanging::NamesChanging() = default;
+NamesChanging::~NamesChanging() = default;
 
 void RemoveUnfinishedFilesOnSignals() {
     static_cast<void>(::SetConsoleCtrlHandler(RemoveOnConsoleEvent, TRUE));

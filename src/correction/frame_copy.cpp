@@ -215,6 +215,7 @@ class FrameWalk {
                     break;
                 }
                 state.end = CopyEnd::Damaged;
+                state.damagedAt = walked_;
                 return;
             }
             const auto length = static_cast<std::size_t>(facts.length);
@@ -227,6 +228,7 @@ class FrameWalk {
             begin_ += length;
             walked_ += static_cast<std::int64_t>(length);
             ++state.sourceFrames;
+            state.sourceSamples += facts.samples;
         }
         if (!Flush(begin_)) {
             state.end = CopyEnd::WriteFailed;
@@ -422,6 +424,7 @@ CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sou
 
     FrameWalk walk(source, target, plan, info, fileType, observer);
     walk.Run(audioEnd - framesStart, state);
+    state.damagedAt += framesStart;
     if (state.end != CopyEnd::Done && state.end != CopyEnd::Damaged) {
         return state;
     }

@@ -34,6 +34,10 @@ struct CopyState {
     std::int64_t addStartFrames = 0;
     std::int64_t cutEndFrames = 0;
     std::int64_t addEndFrames = 0;
+    // Samples in the source frames walked (per channel), and for Damaged, where the damaged
+    // frame starts in the source.
+    std::int64_t sourceSamples = 0;
+    std::int64_t damagedAt = 0;
     // A piece after the last whole frame was too short for a frame and was left out.
     bool shortLastFrame = false;
     std::string unitWord = "frame";

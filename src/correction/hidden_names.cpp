@@ -1,6 +1,9 @@
 // Names of the files Velmora keeps beside a target while it writes.
 #include "correction/hidden_names.h"
 
+#include <cstdint>
+#include <cstdio>
+
 namespace velmora {
 
 namespace {
@@ -23,7 +26,18 @@ std::string ShortenedName(const std::string& name, std::size_t bytes) {
 
 std::string HiddenName(const std::string& folder, const std::string& fileName,
                        const std::string& suffix) {
-    return folder + "." + ShortenedName(fileName, kNameBytesKept) + suffix;
+    if (fileName.size() <= kNameBytesKept) {
+        return folder + "." + fileName + suffix;
+    }
+    // Two long names that begin alike must not meet on one lock: a name cut to fit carries
+    // a hash (64-bit FNV-1a) of the whole name.
+    std::uint64_t hash = 0xcbf29ce484222325U;
+    for (const char c : fileName) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3U;
+    }
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+    return folder + "." + ShortenedName(fileName, kNameBytesKept - 17) + "~" + digits + suffix;
 }
 
 }  // namespace velmora

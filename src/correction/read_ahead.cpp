@@ -1,5 +1,10 @@
 #include "correction/read_ahead.h"
 
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#endif
+
 #include <algorithm>
 #include <system_error>
 #include <utility>
@@ -13,11 +18,25 @@ ReadAhead::ReadAhead(InputFile& source, std::int64_t count, std::size_t blockByt
       blockBytes_(blockBytes),
       roomBefore_(roomBefore) {
     free_.resize(static_cast<std::size_t>(std::max(blocks, 1)));
+#ifndef _WIN32
+    // The reading thread takes no signals: they reach the walk's thread, which knows what
+    // it is writing and removes it before the program ends. A new thread starts with the
+    // mask of the one that made it.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    const bool masked = ::pthread_sigmask(SIG_BLOCK, &all, &previous) == 0;
+#endif
     try {
         thread_ = std::thread(&ReadAhead::ReadAll, this);
     } catch (const std::system_error&) {
         // Reading in turn with the walk is slower, but just as right.
     }
+#ifndef _WIN32
+    if (masked) {
+        static_cast<void>(::pthread_sigmask(SIG_SETMASK, &previous, nullptr));
+    }
+#endif
 }
 
 ReadAhead::~ReadAhead() {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,11 +21,11 @@ bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-// Whether the file at `path` begins as every report of this program's does. Only the words
-// count, so a report whose line ends were changed by an editor is still known.
-bool IsEarlierReport(const std::string& path) {
+// Whether the file begins as every report of this program's does. Only the words count, so
+// a report whose line ends were changed by an editor is still known.
+bool IsEarlierReport(const TargetPlace& place) {
     InputFile file;
-    if (!file.Open(path)) {
+    if (!file.Open(*place.folder, place.name)) {
         return false;
     }
     const std::string_view heading =
@@ -34,18 +35,21 @@ bool IsEarlierReport(const std::string& path) {
            std::string_view(reinterpret_cast<const char*>(start.data()), start.size()) == heading;
 }
 
-// Why the report may not go under `name`; empty when it may.
-std::string WhyNotUnder(const std::string& name, const TargetPlace& place,
-                        const std::string& sourceName, const std::string& targetName) {
-    if (name == sourceName || name == targetName || SameExistingFile(name, sourceName) ||
-        SameExistingFile(name, targetName)) {
+// Why the report may not go under `place`; empty when it may.
+std::string WhyNotUnder(const TargetPlace& place, const TargetPlace& target,
+                        const FileIdentity& source) {
+    const bool isTarget = place.name == target.name ||
+                          (target.kind == TargetPlace::Kind::Regular &&
+                           place.kind == TargetPlace::Kind::Regular &&
+                           place.identity == target.identity);
+    if (isTarget || (place.kind == TargetPlace::Kind::Regular && place.identity == source)) {
         return "would replace the source or the target file";
     }
     switch (place.kind) {
         case TargetPlace::Kind::Missing:
             return "";
         case TargetPlace::Kind::Regular:
-            return IsEarlierReport(place.path) ? "" : "is a file that is not a report of Velmora's";
+            return IsEarlierReport(place) ? "" : "is a file that is not a report of Velmora's";
         case TargetPlace::Kind::NotRegular:
             return "is not a regular file";
         case TargetPlace::Kind::Unreachable:
@@ -84,42 +88,32 @@ std::string ReportNameFor(const std::string& targetName) {
     return targetName.substr(0, cut) + ".txt";
 }
 
-ReportSave SaveReport(const std::string& sourceName, const std::string& targetName,
-                      const std::string& text) {
-    ReportSave result;
-    const std::string usual = ReportNameFor(targetName);
-    std::string reportName = usual;
-    TargetPlace place = LookUpTarget(reportName);
-    const std::string whyNotUsual = WhyNotUnder(reportName, place, sourceName, targetName);
+ReportPlace ChooseReportPlace(const TargetPlace& target, const FileIdentity& source) {
+    ReportPlace result;
+    result.place = LookUpBeside(target, ReportNameFor(target.name));
+    const std::string whyNotUsual = WhyNotUnder(result.place, target, source);
     if (!whyNotUsual.empty()) {
-        reportName = targetName + ".txt";
-        place = LookUpTarget(reportName);
-        const std::string whyNotOther = WhyNotUnder(reportName, place, sourceName, targetName);
+        const std::string usual = result.place.path;
+        result.place = LookUpBeside(target, target.name + ".txt");
+        const std::string whyNotOther = WhyNotUnder(result.place, target, source);
         if (!whyNotOther.empty()) {
             result.message = "Report file " + Quoted(usual) + " " + whyNotUsual + ", and " +
-                             Quoted(reportName) + " " + whyNotOther + "; no report was saved.";
+                             Quoted(result.place.path) + " " + whyNotOther +
+                             ". Nothing was written.";
             return result;
         }
         result.renamed = true;
         result.message = "Report file " + Quoted(usual) + " " + whyNotUsual +
-                         "; the report was saved as " + Quoted(reportName) + ".";
+                         "; the report was saved as " + Quoted(result.place.path) + ".";
     }
-
-    ReplacementFile report;
-    if (!report.Create(place)) {
-        result.message = FileFailure("Report", reportName, "created", report.Reason());
+    // An earlier report that may not be replaced stops the write before it begins, rather
+    // than leave a new target beside an old report.
+    if (const std::string why = WhyNotReplaceable(result.place); !why.empty()) {
+        result.message = FileFailure("Report", result.place.path, "replaced", why);
+        result.renamed = false;
         return result;
     }
-    if (!report.File().Write(text)) {
-        result.message = FileFailure("Report", reportName, "written", report.File().Reason());
-        return result;
-    }
-    if (!report.Commit()) {
-        result.message = FileFailure("Report", reportName, "written", report.Reason());
-        return result;
-    }
-    result.saved = true;
-    result.reportName = reportName;
+    result.usable = true;
     return result;
 }
 

@@ -3,28 +3,31 @@
 
 #include <string>
 
+#include "correction/byte_file.h"
+#include "correction/file_safety.h"
+
 namespace velmora {
 
-// How saving the report went.
-struct ReportSave {
-    bool saved = false;
-    // When not saved: why, naming the file. When saved under another name: says so.
-    std::string message;
-    // Where the report went (empty when none was written).
-    std::string reportName;
-    // The usual report name was not free for the report, so another was used.
+// Where the report of a write goes, chosen before anything is made.
+struct ReportPlace {
+    // False: no name is free for it, and the write is refused (message says why).
+    bool usable = false;
+    TargetPlace place;
+    // The usual report name was not free for the report, so another was chosen; message
+    // says which and why.
     bool renamed = false;
+    std::string message;
 };
 
 // "movie_fix.ac3" -> "movie_fix.txt": the target name less its last four characters.
 [[nodiscard]] std::string ReportNameFor(const std::string& targetName);
 
-// Saves `text` as the report for a write from sourceName to targetName, replacing the file
-// under the usual name only when it is an earlier report of this program's. When the usual
-// name is the source, the target, or anything else (a file of the user's, a folder, a pipe, a
-// device), the target's full name plus ".txt" is tried. The report appears under its name
-// only when it is complete.
-[[nodiscard]] ReportSave SaveReport(const std::string& sourceName, const std::string& targetName,
-                                    const std::string& text);
+// The report goes beside the file really written (`target`, whose folder is open), under
+// ReportNameFor its name. It replaces the file there only when that is an earlier report of
+// this program's; when the usual name is the source, the target, or anything else (a file of
+// the user's, a folder, a pipe, a device, a link), the target's full name plus ".txt" is
+// tried.
+[[nodiscard]] ReportPlace ChooseReportPlace(const TargetPlace& target,
+                                            const FileIdentity& source);
 
 }  // namespace velmora

@@ -98,6 +98,73 @@ void AppendTargetInformation(WriteObserver& observer, const CopyState& copy, flo
     observer.AppendInfo(FrameRateSentence(fps));
 }
 
+constexpr const char* kNothingChanged = " Target file and report were left as they were.";
+
+// Where a frame starts in the source, as a time and a byte position.
+std::string SourcePosition(const CopyState& copy, const StreamInfo& info) {
+    const std::string time =
+        info.SamplingRate > 0 && copy.sourceSamples > 0
+            ? FramesToTime(copy.sourceSamples, static_cast<float>(info.SamplingRate))
+            : FramesToTime(copy.sourceFrames, info.FramesPerSecond);
+    return time + " (byte " + std::to_string(copy.damagedAt) + ")";
+}
+
+// A damaged source ends the write. A target that stood before is left alone: the frames
+// before the damage are no better than it. Where none stood, they are kept, without a report,
+// so that the work done is not lost.
+std::string DamagedSource(ReplacementFile& target, const TargetPlace& place,
+                          const FileIdentity& source, const CopyState& copy,
+                          const StreamInfo& info, const std::string& targetName) {
+    const std::string at = SourcePosition(copy, info);
+    std::string message = "Source file damaged. ";
+    if (place.kind == TargetPlace::Kind::Missing && copy.framesWritten > 0 && target.Close()) {
+        const NamesChanging changing;
+        if (target.Commit(source, false) == ReplacementFile::Committed::Done) {
+            target.Settle();
+            return message + "Target file " + Quoted(targetName) + " holds the " +
+                   std::to_string(copy.framesWritten) +
+                   " frames written before the damaged one at " + at + ".";
+        }
+    }
+    return message + "The damaged frame starts at " + at + ". Target file " + Quoted(targetName) +
+           " was left as it was.";
+}
+
+// The target and the report take their names as a pair: when the report cannot follow the
+// target, the target gives its name back, so the earlier pair stands.
+WriteResult CommitPair(ReplacementFile& target, ReplacementFile& report,
+                       const ReportPlace& reportPlace, const FileIdentity& source,
+                       const std::string& targetName) {
+    const NamesChanging changing;
+    switch (target.Commit(source, true)) {
+        case ReplacementFile::Committed::Done:
+            break;
+        case ReplacementFile::Committed::IsProtected:
+            return Failure(WriteOutcome::TargetIsSource,
+                           "Target file " + Quoted(targetName) + " is the source file.");
+        case ReplacementFile::Committed::Failed:
+            return Failure(WriteOutcome::WriteFailed,
+                           FileFailure("Target", targetName, "written", target.Reason()));
+    }
+    const bool replacing = reportPlace.place.kind == TargetPlace::Kind::Regular;
+    if (report.Commit(source, replacing) != ReplacementFile::Committed::Done) {
+        std::string message =
+            FileFailure("Report", reportPlace.place.path, "saved", report.Reason());
+        message += target.Undo() ? kNothingChanged
+                                 : " Target file " + Quoted(targetName) +
+                                       " was written, but the earlier one could not be put back: " +
+                                       target.Reason() + ".";
+        return Failure(WriteOutcome::ReportFailed, message);
+    }
+    target.Settle();
+    report.Settle();
+    WriteResult result;
+    result.message = reportPlace.renamed ? reportPlace.message : std::string();
+    result.reportName = reportPlace.place.path;
+    result.reportRenamed = reportPlace.renamed;
+    return result;
+}
+
 }  // namespace
 
 WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
@@ -189,9 +256,20 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
         }
     }
 
-    // Held until the report is saved too: the report belongs to this target.
+    // Everything that can be known is decided before anything is made: where the report
+    // goes, and whether the system will let the names be replaced at all.
+    if (const std::string why = WhyNotReplaceable(place); !why.empty()) {
+        return Failure(WriteOutcome::WriteFailed,
+                       FileFailure("Target", targetName, "replaced", why));
+    }
+    const ReportPlace reportPlace = ChooseReportPlace(place, *sourceIdentity);
+    if (!reportPlace.usable) {
+        return Failure(WriteOutcome::ReportFailed, reportPlace.message);
+    }
+
+    // Held until the report has its name too: the report belongs to this target.
     WriteLock lock;
-    switch (lock.Acquire(place.path)) {
+    switch (lock.Acquire(place)) {
         case WriteLock::State::Held:
             break;
         case WriteLock::State::Busy:
@@ -237,47 +315,48 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
                                                               " was left as it was.");
                 break;
             case CopyEnd::Damaged:
-                result.outcome = WriteOutcome::SourceDamaged;
+                result = Failure(WriteOutcome::SourceDamaged,
+                                 DamagedSource(target, place, *sourceIdentity, copy, info,
+                                               targetName));
                 break;
             case CopyEnd::Done:
+                // Some file systems report a failed write only when the file is closed.
+                if (!target.Close()) {
+                    result = Failure(WriteOutcome::WriteFailed,
+                                     FileFailure("Target", targetName, "written", target.Reason()));
+                }
                 break;
-        }
-        // Only a good result takes the target's name; the frames before a damaged one are
-        // good, but none at all would only replace the earlier target with an empty file.
-        const bool keep = result.outcome == WriteOutcome::Complete ||
-                          (result.outcome == WriteOutcome::SourceDamaged && copy.framesWritten > 0);
-        // Some file systems report a failed write only when the file is closed.
-        if (keep && !target.Commit()) {
-            result = Failure(WriteOutcome::WriteFailed,
-                             FileFailure("Target", targetName, "written", target.Reason()));
         }
         observer.ShowStatus("pending...");
     }
     result.framesWritten = copy.framesWritten;
-
-    if (result.outcome == WriteOutcome::SourceDamaged) {
-        result.message = "Source file damaged. ";
-        result.message += copy.framesWritten > 0
-                              ? "Target file " + Quoted(targetName) + " holds the " +
-                                    std::to_string(copy.framesWritten) +
-                                    " frames written before the damaged one."
-                              : "No frame came before the damaged one, so target file " +
-                                    Quoted(targetName) + " was not written.";
-        return result;
-    }
     if (result.outcome != WriteOutcome::Complete) {
         return result;
     }
 
     observer.SetProgressValue(0);
     AppendTargetInformation(observer, copy, info.FramesPerSecond);
-    const ReportSave report = SaveReport(sourceName, targetName, observer.InfoText());
-    if (!report.saved) {
-        result.outcome = WriteOutcome::ReportFailed;
+    const std::string reportText = observer.InfoText();
+    ReplacementFile report;
+    if (!report.Create(reportPlace.place)) {
+        return Failure(WriteOutcome::ReportFailed,
+                       FileFailure("Report", reportPlace.place.path, "created", report.Reason()) +
+                           kNothingChanged);
     }
-    result.message = report.message;
-    result.reportName = report.reportName;
-    result.reportRenamed = report.renamed;
+    if (!report.File().Write(reportText) || !report.Close()) {
+        const std::string reason =
+            report.File().Reason().empty() ? report.Reason() : report.File().Reason();
+        return Failure(WriteOutcome::ReportFailed,
+                       FileFailure("Report", reportPlace.place.path, "written", reason) +
+                           kNothingChanged);
+    }
+    // Shown where the run promised it before any name changes: a report that cannot be
+    // delivered fails the run, and a failed run leaves every name as it was.
+    if (!observer.PublishReport(reportText)) {
+        return Failure(WriteOutcome::ReportFailed, "");
+    }
+    result = CommitPair(target, report, reportPlace, *sourceIdentity, targetName);
+    result.framesWritten = copy.framesWritten;
     return result;
 }
 

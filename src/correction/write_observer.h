@@ -24,6 +24,10 @@ public:
     // Asked once per block of the copy, right after the pending events were handled: true
     // when the user asked to stop the write (a click on Cancel among those events).
     [[nodiscard]] virtual bool CancelRequested() { return false; }
+    // The finished report, handed over before the target and the report take their names,
+    // for a run that promises it elsewhere too (standard output). False when it could not
+    // be delivered (the observer has said why); then nothing is committed.
+    [[nodiscard]] virtual bool PublishReport(const std::string& /*text*/) { return true; }
 };
 
 }  // namespace velmora

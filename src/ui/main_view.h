@@ -60,6 +60,10 @@ class MainView {
     // tells whether every frame reached the target.
     virtual void WriteStarted() {}
     virtual void WriteEnded(bool /*copied*/) {}
+    // The finished report of a write, before the files take their names: a front end that
+    // prints it (a run without a window) does so now. False when that failed; the view has
+    // said why.
+    [[nodiscard]] virtual bool PublishReport(const std::string& /*text*/) { return true; }
     // True once Cancel was pressed during the write now running.
     [[nodiscard]] virtual bool CancelRequested() { return false; }
 };

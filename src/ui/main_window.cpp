@@ -116,8 +116,7 @@ WriteRun MainWindow::cmd_Write_Click() {
     ViewWriteObserver observer(view_);
     view_.WriteStarted();
     const WriteResult result = WriteTarget(request, state_.streamInfo, observer);
-    view_.WriteEnded(result.outcome == WriteOutcome::Complete ||
-                     result.outcome == WriteOutcome::ReportFailed);
+    view_.WriteEnded(result.outcome == WriteOutcome::Complete);
 
     switch (result.outcome) {
         case WriteOutcome::Complete:
@@ -144,7 +143,10 @@ WriteRun MainWindow::cmd_Write_Click() {
         case WriteOutcome::ReportFailed:
             break;
     }
-    view_.ShowMessage(MessageIcon::Stop, result.message, "OK", 1);
+    // A report that could not be delivered has been told by the view itself.
+    if (!result.message.empty()) {
+        view_.ShowMessage(MessageIcon::Stop, result.message, "OK", 1);
+    }
     return WriteRun::Failed;
 }
 

@@ -37,4 +37,8 @@ bool ViewWriteObserver::CancelRequested() {
     return view_.CancelRequested();
 }
 
+bool ViewWriteObserver::PublishReport(const std::string& text) {
+    return view_.PublishReport(text);
+}
+
 }  // namespace velmora

@@ -18,6 +18,7 @@ class ViewWriteObserver final : public WriteObserver {
     void SetProgressValue(std::int64_t value) override;
     void SetBusyPointer(bool busy) override;
     [[nodiscard]] bool CancelRequested() override;
+    [[nodiscard]] bool PublishReport(const std::string& text) override;
 
   private:
     MainView& view_;

@@ -140,12 +140,20 @@ TEST(Settings, ReadsValuesAsTheirLeadingWholeNumber) {
         {"\x01\x02 not an ini file \xff", 1},
         // The first of two entries counts.
         {"[Settings]\nAdd Silence=0\nAdd Silence=1\n", 0},
+        // Laid out by hand, with tabs and byte-order marks where the library moves them.
+        {"\xEF\xBB\xBF\t; mine\t\xEF\xBB\xBF\n[Settings]\nAdd Silence=1\n", 1},
     };
     const ScratchDir dir;
     const std::string path = dir.File("velmora.ini");
     for (const ValueRow& row : rows) {
         WriteTextFile(path, row.fileText);
         EXPECT_EQ(LoadSettings(path), row.expected) << "file: " << row.fileText;
+        // Every close saves the box as the start read it: once the file holds that value,
+        // it stays byte for byte.
+        ASSERT_TRUE(SaveSettings(path, row.expected)) << "file: " << row.fileText;
+        const std::string saved = ReadTextFile(path);
+        ASSERT_TRUE(SaveSettings(path, row.expected)) << "file: " << row.fileText;
+        EXPECT_EQ(ReadTextFile(path), saved) << "file: " << row.fileText;
     }
 }
 
@@ -153,7 +161,7 @@ TEST(Settings, SavingKeepsEverythingElse) {
     const ScratchDir dir;
     const std::string path = dir.File("velmora.ini");
     WriteTextFile(path,
-                  "; written by hand\n"
+                  "\xEF\xBB\xBF; written by hand\n"
                   "[Other]\n"
                   "Colour=blue\n"
                   "[settings]\n"
@@ -162,11 +170,16 @@ TEST(Settings, SavingKeepsEverythingElse) {
                   "Window=wide\n");
     ASSERT_TRUE(SaveSettings(path, 0));
     // The key found without regard to case is replaced where it stood; the library writes
-    // it back in the program's spelling.
+    // it back in the program's spelling. The byte-order mark the file began with stays.
     const std::vector<std::string> lines = Lines(ReadTextFile(path));
     const std::vector<std::string> expected = {
-        "; written by hand", "[Other]",       "Colour=blue", "[settings]",
-        "; why this is off", "Add Silence=0", "Window=wide",
+        "\xEF\xBB\xBF; written by hand",
+        "[Other]",
+        "Colour=blue",
+        "[settings]",
+        "; why this is off",
+        "Add Silence=0",
+        "Window=wide",
     };
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(LoadSettings(path), 0);
@@ -191,10 +204,13 @@ TEST(Settings, SavingLeavesOneEntryOfTheKey) {
 
 TEST(Settings, ASectionLineWithoutItsBracketIsNeverRewritten) {
     // The library would carry such a line into the next and write the file back one line
-    // longer on every close; the file is left exactly as it is instead.
+    // longer on every close; the file is left exactly as it is instead. So is a file that it
+    // would write back with one: it drops the line "x", and the byte-order mark that comes to
+    // the start is taken off when read, leaving "[y=".
     const ScratchDir dir;
     const std::string path = dir.File("velmora.ini");
-    for (const std::string text : {"[Settings\nAdd Silence=0\n", "[g\nA="}) {
+    for (const std::string text :
+         {"[Settings\nAdd Silence=0\n", "[g\nA=", "x\n\xEF\xBB\xBF[y=\n"}) {
         WriteTextFile(path, text);
         EXPECT_FALSE(SaveSettings(path, 1));
         EXPECT_FALSE(SaveSettings(path, 1));

@@ -6,11 +6,14 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/number_text.h"
 #include "correction/ac3_test_stream.h"
+#include "correction/file_safety.h"
 #include "correction/recording_observer.h"
 #include "correction/target_writer.h"
 #include "support/test_support.h"
@@ -78,6 +81,76 @@ TEST(TargetWriterFaults, RefusesEverySpellingOfTheSource) {
     EXPECT_EQ(test::ReadFile(sourceName), source);
 }
 
+// Names changed between the last look and the rename: a flipped link no longer matters, and
+// the source put under the final name is caught on the file the rename took the name from.
+TEST(TargetWriterFaults, NamesChangedBeforeTheRenameNeverReachTheSource) {
+    test::ScratchDir dir;
+    const Bytes source = Ac3Frames(6);
+    test::WriteFile(dir.File("s.ac3"), source);
+    InputFile open;
+    ASSERT_TRUE(open.Open(dir.File("s.ac3")));
+    const std::optional<FileIdentity> identity = open.Identity();
+    ASSERT_TRUE(identity);
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        ReplacementFile::Committed committed;
+    } rows[] = {
+        {"the link flipped to the source",
+         [&] {
+             fs::remove(dir.Path() / "l.ac3");
+             fs::create_symlink("s.ac3", dir.Path() / "l.ac3");
+         },
+         ReplacementFile::Committed::Done},
+        {"the source linked under the final name",
+         [&] {
+             fs::remove(dir.Path() / "v.ac3");
+             fs::create_hard_link(dir.File("s.ac3"), dir.Path() / "v.ac3");
+         },
+         ReplacementFile::Committed::IsProtected},
+    };
+    for (const auto& row : rows) {
+        fs::remove(dir.Path() / "l.ac3");
+        fs::remove(dir.Path() / "v.ac3");
+        test::WriteTextFile(dir.File("v.ac3"), "earlier");
+        fs::create_symlink("v.ac3", dir.Path() / "l.ac3");
+        ReplacementFile file;
+        ASSERT_TRUE(file.Create(LookUpTarget(dir.File("l.ac3")))) << row.what;
+        ASSERT_TRUE(file.File().Write("new"));
+        EXPECT_EQ(file.Commit(*identity, true, row.change), row.committed) << row.what;
+        file.Settle();
+        EXPECT_EQ(test::ReadFile(dir.File("s.ac3")), source) << row.what;
+        if (row.committed == ReplacementFile::Committed::Done) {
+            EXPECT_EQ(test::ReadTextFile(dir.File("v.ac3")), "new") << row.what;
+        }
+        // Nothing is left but the three names.
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3)
+            << row.what;
+    }
+}
+
+// Two runs meet on one target as busy; two long names that begin alike do not meet.
+TEST(TargetWriterFaults, LocksMeetOnTheSameTargetOnly) {
+    test::ScratchDir dir;
+    test::WriteFile(dir.File("s.ac3"), Ac3Frames(6));
+    const std::string common(220, 'n');
+    const struct {
+        std::string held;
+        std::string written;
+        WriteOutcome outcome;
+    } rows[] = {
+        {dir.File("t.ac3"), dir.File("t.ac3"), WriteOutcome::TargetBusy},
+        {dir.File(common + "1.ac3"), dir.File(common + "2.ac3"), WriteOutcome::Complete},
+    };
+    for (const auto& row : rows) {
+        WriteLock other;
+        ASSERT_EQ(other.Acquire(LookUpTarget(row.held)), WriteLock::State::Held);
+        RecordingObserver observer{kSourceInfo};
+        EXPECT_EQ(Write(dir.File("s.ac3"), row.written, observer).outcome, row.outcome)
+            << row.written.size();
+    }
+}
+
 // A report named like the target or the source goes elsewhere, and says so.
 TEST(TargetWriterFaults, ReportNeverReplacesTheTarget) {
     test::ScratchDir dir;
@@ -117,11 +190,13 @@ TEST(TargetWriterFaults, ReportGivesUpWhenBothNamesAreTaken) {
     RecordingObserver observer{kSourceInfo};
     const WriteResult result =
         Write(dir.File("movie.txt.txt"), dir.File("movie.txt"), observer, Ac3Info(), "", "");
+    // Decided before anything is made: no target without its report.
     EXPECT_EQ(result.outcome, WriteOutcome::ReportFailed);
-    EXPECT_NE(result.message.find("no report was saved"), std::string::npos);
+    EXPECT_NE(result.message.find("Nothing was written."), std::string::npos);
     EXPECT_TRUE(result.reportName.empty());
+    ExpectRefusedBeforeOpening(observer);
     EXPECT_EQ(test::ReadFile(dir.File("movie.txt.txt")), source);
-    EXPECT_EQ(test::ReadFile(dir.File("movie.txt")), source);
+    EXPECT_FALSE(fs::exists(dir.File("movie.txt")));
 }
 
 // The report never replaces a file it did not write: a file of the user's, a folder, a pipe
@@ -170,11 +245,10 @@ TEST(TargetWriterFaults, ReportThatCannotBeSavedIsAFailure) {
     const WriteResult result = Write(dir.File("s.ac3"), dir.File("t.ac3"), observer);
     EXPECT_EQ(result.outcome, WriteOutcome::ReportFailed);
     EXPECT_NE(result.message.find(dir.File("t.txt")), std::string::npos);
-    EXPECT_NE(result.message.find("no report was saved"), std::string::npos) << result.message;
+    EXPECT_NE(result.message.find("Nothing was written."), std::string::npos) << result.message;
     EXPECT_TRUE(fs::is_directory(dir.Path() / "t.txt"));
     EXPECT_TRUE(fs::is_empty(dir.Path() / "t.ac3.txt"));
-    // The target itself is complete.
-    EXPECT_EQ(fs::file_size(dir.File("t.ac3")), static_cast<std::uintmax_t>((6 - 3 + 2) * kFrame));
+    EXPECT_FALSE(fs::exists(dir.File("t.ac3")));
 }
 
 // No usable frame length reaches the writer through a batch run.
@@ -356,11 +430,13 @@ TEST(TargetWriterFaults, DiskFullInTheMiddleKeepsTheEarlierTarget) {
     EXPECT_EQ(observer.Statuses(), (std::vector<std::string>{"Writing...", "pending..."}));
 }
 
-// The target fits, the report does not: the target stays, the partial report goes.
-TEST(TargetWriterFaults, ReportCutShortIsRemoved) {
+// The target fits, the report does not: the earlier pair stands, nothing else is left.
+TEST(TargetWriterFaults, ReportCutShortKeepsTheEarlierPair) {
     test::ScratchDir dir;
     const Bytes source = Ac3Frames(6);
     test::WriteFile(dir.File("s.ac3"), source);
+    test::WriteFile(dir.File("t.ac3"), Bytes(10, 7));
+    test::WriteTextFile(dir.File("t.txt"), kSourceInfo + "an earlier report");
     RecordingObserver observer{kSourceInfo + std::string(300 * 1024, 'i')};
     WriteResult result;
     {
@@ -372,10 +448,10 @@ TEST(TargetWriterFaults, ReportCutShortIsRemoved) {
     EXPECT_NE(result.message.find(dir.File("t.txt")), std::string::npos) << result.message;
     EXPECT_NE(result.message.find("File too large"), std::string::npos) << result.message;
     EXPECT_TRUE(result.reportName.empty());
-    EXPECT_FALSE(fs::exists(dir.File("t.txt")));
-    EXPECT_EQ(test::ReadFile(dir.File("t.ac3")), source);
-    // Source and target only: the unfinished report is gone.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(test::ReadTextFile(dir.File("t.txt")), kSourceInfo + "an earlier report");
+    EXPECT_EQ(test::ReadFile(dir.File("t.ac3")), Bytes(10, 7));
+    // No unfinished file is left.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3);
 }
 
 // Cancel pressed between two blocks, before anything was written and after part of the

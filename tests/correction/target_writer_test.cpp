@@ -270,6 +270,24 @@ TEST(TargetWriter, NothingToWriteIsRefused) {
     }
 }
 
+// Frames before the damage are no better than the target that stood: it stays.
+TEST(TargetWriter, LaterFrameDamagedLeavesTheEarlierTarget) {
+    Bytes source = Ac3Frames(10);
+    source[4 * kFrame + 1] = 0x78;
+    test::ScratchDir dir;
+    test::WriteFile(dir.File("source.ac3"), source);
+    test::WriteFile(dir.File("target.ac3"), Bytes(3, 0x42));
+    RecordingObserver observer{kSourceInfo};
+    const WriteResult result = WriteTarget(
+        WriteRequest{dir.File("source.ac3"), dir.File("target.ac3"), FileType::Ac3, 0, 0},
+        Ac3Info(), observer);
+    EXPECT_EQ(result.outcome, WriteOutcome::SourceDamaged);
+    EXPECT_NE(result.message.find("at 00:00:00,128 (byte 7168)"), std::string::npos)
+        << result.message;
+    EXPECT_EQ(test::ReadFile(dir.File("target.ac3")), Bytes(3, 0x42));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
+}
+
 TEST(TargetWriter, FirstFrameDamagedLeavesTheEarlierTarget) {
     Bytes source = Ac3Frames(10);
     source[1] = 0x78;
@@ -282,7 +300,10 @@ TEST(TargetWriter, FirstFrameDamagedLeavesTheEarlierTarget) {
         Ac3Info(), observer);
     EXPECT_EQ(result.outcome, WriteOutcome::SourceDamaged);
     EXPECT_EQ(result.message.rfind("Source file damaged.", 0), 0U) << result.message;
-    EXPECT_NE(result.message.find("was not written"), std::string::npos) << result.message;
+    EXPECT_NE(result.message.find("at 00:00:00,000 (byte 0). Target file \"" +
+                                  dir.File("target.ac3") + "\" was left as it was."),
+              std::string::npos)
+        << result.message;
     EXPECT_EQ(result.framesWritten, 0);
     // Nothing but the two files that were there before.
     EXPECT_EQ(test::ReadFile(dir.File("target.ac3")), Bytes(3, 0x42));

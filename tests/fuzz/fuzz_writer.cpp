@@ -5,6 +5,7 @@
 // and up to 16 bytes of start-delay text, one length byte and up to 16 bytes of end-delay
 // text; everything after that is the source stream.
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -122,6 +123,43 @@ std::int32_t ClampedMilliseconds(std::string_view text) {
         return std::numeric_limits<std::int32_t>::min();
     }
     return static_cast<std::int32_t>(asked);
+}
+
+// Where the stream mixes two frame sizes (44.1 kHz AC-3), its silence mixes the two silent
+// frames so that it keeps the stream's byte rate. Checks the frames added at the start of
+// the target: each is one of the two, and after every one of them the bytes added are less
+// than the difference of the two sizes away from what the stream's own bit rate gives for
+// that time. Returns the added bytes, as found in the target.
+std::vector<std::uint8_t> MixedSilence(const std::vector<std::uint8_t>& written,
+                                       const velmora::StreamInfo& info, std::int64_t count) {
+    const std::vector<std::uint8_t>& shorter = info.SilentFrame;
+    const std::vector<std::uint8_t>& longer = info.SilentFrameLong;
+    Require(longer.size() > shorter.size(), "silence: the longer silent frame is longer");
+    const auto slot = static_cast<long double>(longer.size() - shorter.size());
+    const long double perFrame = static_cast<long double>(info.NominalBitRate) * 1000.0L / 8.0L *
+                                 info.SamplesPerFrame / info.SamplingRate;
+    Require(perFrame > static_cast<long double>(shorter.size()) &&
+                perFrame < static_cast<long double>(longer.size()),
+            "silence: the stream's bytes per frame lie between the two silent frames");
+    const auto holdsAt = [&written](std::size_t at, const std::vector<std::uint8_t>& frame) {
+        return written.size() - at >= frame.size() &&
+               std::equal(frame.begin(), frame.end(),
+                          written.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    std::size_t at = 0;
+    for (std::int64_t n = 1; n <= count; ++n) {
+        if (holdsAt(at, longer)) {
+            at += longer.size();
+        } else {
+            Require(holdsAt(at, shorter),
+                    "writer: each added frame is one of the two silent frames");
+            at += shorter.size();
+        }
+        Require(
+            std::abs(static_cast<long double>(at) - static_cast<long double>(n) * perFrame) < slot,
+            "writer: silence of two frame sizes keeps the stream's byte rate");
+    }
+    return {written.begin(), written.begin() + static_cast<std::ptrdiff_t>(at)};
 }
 
 bool Exists(const fs::path& path) {
@@ -252,11 +290,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 starts[static_cast<std::size_t>(frames)] - starts[static_cast<std::size_t>(frames - 1)]);
             std::vector<std::uint8_t> expected;
             const bool silent = info.SilentFrameLoaded && !info.SilentFrame.empty();
-            for (std::int64_t n = 0; n < addStart; ++n) {
-                if (silent) {
-                    expected.insert(expected.end(), info.SilentFrame.begin(), info.SilentFrame.end());
-                } else {
-                    expected.insert(expected.end(), first.begin(), first.end());
+            if (silent && !info.SilentFrameLong.empty()) {
+                expected = MixedSilence(*written, info, addStart);
+            } else {
+                for (std::int64_t n = 0; n < addStart; ++n) {
+                    if (silent) {
+                        expected.insert(expected.end(), info.SilentFrame.begin(),
+                                        info.SilentFrame.end());
+                    } else {
+                        expected.insert(expected.end(), first.begin(), first.end());
+                    }
                 }
             }
             expected.insert(expected.end(),

@@ -192,7 +192,8 @@ TEST_F(MainWindowTest, DamagedSourceIsAQuestionMessage) {
     ASSERT_EQ(view.messages.size(), 1U);
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Question);
     EXPECT_EQ(view.messages[0].text, "Source file damaged. Target file \"" + dir.File("d_out.ac3") +
-                                         "\" holds the 3 frames written before the damaged one.");
+                                         "\" holds the 3 frames written before the damaged one at "
+                                         "00:00:00,096 (byte 5376).");
     EXPECT_FALSE(view.busyPointer);
     EXPECT_EQ(std::filesystem::file_size(dir.File("d_out.ac3")), 3U * 1792);
 }

@@ -14,7 +14,9 @@ class HeadlessFrontEnd final : public FrontEnd {
     // out receives the information text at the end, messages one line per message box, and
     // a write's progress line when `progressOnTerminal`.
     HeadlessFrontEnd(std::ostream& out, std::ostream& messages, bool progressOnTerminal = false)
-        : out_(out), view_(messages, progressOnTerminal) {}
+        : view_(messages, progressOnTerminal) {
+        view_.PrintReportsTo(out);
+    }
 
     [[nodiscard]] MainView& View() override { return view_; }
     // There are no buttons to wire, and no window that a user could close: the close
@@ -27,7 +29,6 @@ class HeadlessFrontEnd final : public FrontEnd {
     [[nodiscard]] bool Finish() override;
 
   private:
-    std::ostream& out_;
     HeadlessView view_;
 };
 

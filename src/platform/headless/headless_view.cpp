@@ -1,7 +1,9 @@
 // The in-memory window: values kept, message boxes printed, dialogs cancelled.
 #include "platform/headless/headless_view.h"
 
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -78,6 +80,38 @@ int HeadlessView::ShowMessage(MessageIcon /*icon*/, const std::string& text,
     // Flushed at once, so the line stands in order with anything else the program prints.
     messages_ << MessageLine(text, buttons, defaultButton) << std::endl;
     return DefaultAnswer(buttons, defaultButton);
+}
+
+bool HeadlessView::PublishReport(const std::string& text) {
+    return Print(text);
+}
+
+bool HeadlessView::PrintInformation() {
+    if (printed_) {
+        return !printFailed_;
+    }
+    return Print(Text(TextBox::ed_Info));
+}
+
+bool HeadlessView::Print(const std::string& text) {
+    if (report_ == nullptr) {
+        return true;
+    }
+    printed_ = true;
+    errno = 0;
+    *report_ << TerminalText(text);
+    report_->flush();
+    if (!report_->fail()) {
+        return true;
+    }
+    // The stream keeps no reason of its own; the system's is still in errno right after.
+    const int error = errno;
+    printFailed_ = true;
+    ShowMessage(MessageIcon::Stop,
+                std::string("The report could not be written to standard output: ") +
+                    (error != 0 ? std::strerror(error) : "unknown error") + ".",
+                "OK", 1);
+    return false;
 }
 
 std::optional<std::string> HeadlessView::ShowOpenDialog(const FileDialogConfig& /*config*/) {

@@ -45,6 +45,15 @@ class HeadlessView final : public MainView {
     void ProcessPendingEvents() override {}
     void SetBusyPointer(bool /*busy*/) override {}
     void WriteEnded(bool copied) override { progress_.Finish(copied); }
+    // A write's report goes to the report stream, if there is one, before its files take
+    // their names.
+    [[nodiscard]] bool PublishReport(const std::string& text) override;
+
+    // Where the information text is printed; none by default.
+    void PrintReportsTo(std::ostream& out) { report_ = &out; }
+    // Prints what the information box holds at the end of the run, unless a write printed
+    // its report already. False when printing failed (now or then).
+    [[nodiscard]] bool PrintInformation();
 
     // What a window would show, for the front end and for tests.
     [[nodiscard]] bool Visible() const { return visible_; }
@@ -52,7 +61,12 @@ class HeadlessView final : public MainView {
     [[nodiscard]] std::int64_t ProgressValue() const { return progressValue_; }
 
   private:
+    bool Print(const std::string& text);
+
     std::ostream& messages_;
+    std::ostream* report_ = nullptr;
+    bool printed_ = false;
+    bool printFailed_ = false;
     TerminalProgress progress_;
     std::array<std::string, 6> texts_;
     int addSilent_ = 0;
