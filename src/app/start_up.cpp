@@ -35,9 +35,8 @@ StartUpResult StartUp(const StartRequest& request, MainWindow& window, bool hasW
         case StartMode::BareName:
             // In a window a missing name is not an error: the analysis of it does nothing and
             // Write stays disabled. Without one, the run would end in silence.
-            if (!hasWindow && !FileExists(request.bareName)) {
-                ShowPlainMessage(window.View(),
-                                 "Source file \"" + request.bareName + "\" does not exist.");
+            if (const auto problem = SourceProblem(request.bareName); problem && !hasWindow) {
+                ShowPlainMessage(window.View(), *problem);
                 return {true, kExitWriteFailed};
             }
             window.View().SetVisible(true);
@@ -78,8 +77,8 @@ StartUpResult RunBatch(const BatchRequest& batch, MainWindow& window) {
     }
 
     state.SourceName = batch.source;
-    if (!FileExists(state.SourceName)) {
-        ShowPlainMessage(view, "Sourcefile does not exist!");
+    if (const auto problem = SourceProblem(state.SourceName)) {
+        ShowPlainMessage(view, *problem);
         return {true, kExitWriteFailed};
     }
     window.SourceChosen();

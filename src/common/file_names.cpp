@@ -1,7 +1,16 @@
 // File names as the program holds them (UTF-8 text) and as the system takes them.
 #include "common/file_names.h"
 
+#include <cerrno>
+#include <cstring>
 #include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace velmora {
 
@@ -19,6 +28,23 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
 bool FileExists(const std::string& name) {
     std::error_code ignored;
     return !name.empty() && std::filesystem::exists(PathFromUtf8(name), ignored);
+}
+
+std::optional<std::string> SourceProblem(const std::string& name) {
+#ifdef _WIN32
+    const int readable = name.empty() ? -1 : ::_waccess(PathFromUtf8(name).c_str(), 4);
+#else
+    // The effective user decides, as it does for the open that follows.
+    const int readable = name.empty() ? -1 : ::faccessat(AT_FDCWD, name.c_str(), R_OK, AT_EACCESS);
+#endif
+    if (readable == 0) {
+        return std::nullopt;
+    }
+    const std::string quoted = "Source file \"" + name + "\" ";
+    if (name.empty() || errno == ENOENT) {
+        return quoted + "does not exist.";
+    }
+    return quoted + "cannot be read: " + std::strerror(errno) + ".";
 }
 
 std::FILE* OpenForReading(const std::string& name) {

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,11 @@ namespace velmora {
 
 // True when something (a file, a folder) exists under the name; false for an empty name.
 [[nodiscard]] bool FileExists(const std::string& name);
+
+// Why a source cannot be used, in the words the user sees ("Source file "x" does not exist."
+// only when nothing stands under the name; otherwise the system's reason); empty when it can
+// be read. Nothing is opened: a pipe must not wait here for a writer.
+[[nodiscard]] std::optional<std::string> SourceProblem(const std::string& name);
 
 // Opens a file for reading as bytes ("rb"); nullptr with errno set when it cannot.
 [[nodiscard]] std::FILE* OpenForReading(const std::string& name);

@@ -90,8 +90,8 @@ WriteRun MainWindow::cmd_Write_Click() {
     state_.TargetName = view_.Text(TextBox::ed_Target);
     state_.fileType = FileTypeFromExtension(state_.SourceName);
 
-    if (!FileExists(state_.SourceName)) {
-        view_.ShowMessage(MessageIcon::Stop, "Source file does not exist.", "OK", 1);
+    if (const auto problem = SourceProblem(state_.SourceName)) {
+        view_.ShowMessage(MessageIcon::Stop, *problem, "OK", 1);
         return WriteRun::SourceMissing;
     }
     if (!state_.BatchMode && FileExists(state_.TargetName)) {

@@ -11,7 +11,7 @@ namespace velmora {
 // What pressing Write came to, for a batch run's exit status.
 enum class WriteRun {
     Written,        // target and report saved
-    SourceMissing,  // "Source file does not exist."
+    SourceMissing,  // the source does not exist or cannot be read
     Cancelled,      // the user declined to overwrite, or stopped the write
     Failed,         // refused, damaged source, read, write or report failure
 };

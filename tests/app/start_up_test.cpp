@@ -22,7 +22,9 @@ using test::ScratchDir;
 constexpr std::int64_t kFrame = 1792;  // 48 kHz, 448 kbit/s AC-3
 
 const std::string kUsageLog = "message 0 OK 1: " + std::string(kUsageMessage);
-const std::string kNoSourceLog = "message 0 OK 1: Sourcefile does not exist!";
+std::string NoSourceLog(const std::string& name) {
+    return "message 0 OK 1: Source file \"" + name + "\" does not exist.";
+}
 
 class StartUpTest : public testing::Test {
   protected:
@@ -163,7 +165,7 @@ TEST_F(StartUpTest, WrongParametersEndTheRunNamingTheMistake) {
         {{"/Enddleay"}, 2, "unknown switch \"/Enddleay\""},
         // Not wrong parameters, but also never silent: the source is missing.
         {{"/Source", dir.File("gone.ac3"), "/Target", out, "/Startdelay", "0"}, 1,
-         "Sourcefile does not exist!"},
+         "Source file \"" + dir.File("gone.ac3") + "\" does not exist."},
         {{dir.File("gone.ac3")}, 1, "Source file \"" + dir.File("gone.ac3") + "\" does not exist.",
          false},
     };
@@ -189,7 +191,8 @@ TEST_F(StartUpTest, WrongParametersEndTheRunNamingTheMistake) {
 TEST_F(StartUpTest, MissingSourceEndsTheProgram) {
     const StartUpResult shown =
         Run({"/Source", dir.File("gone.ac3"), "/Target", dir.File("out.ac3"), "/Startdelay", "0"});
-    EXPECT_EQ(view.log, (std::vector<std::string>{"shown", "events", kNoSourceLog}));
+    EXPECT_EQ(view.log,
+              (std::vector<std::string>{"shown", "events", NoSourceLog(dir.File("gone.ac3"))}));
     EXPECT_TRUE(shown.programEnds);
     EXPECT_EQ(shown.exitStatus, kExitWriteFailed);
     EXPECT_EQ(state.SourceName, dir.File("gone.ac3"));
@@ -200,7 +203,7 @@ TEST_F(StartUpTest, MissingSourceEndsTheProgram) {
     const StartUpResult hidden =
         StartUp(ReadRawCommandLine("\"velmora.exe\" /Source  /Target b.ac3 /Startdelay 0 /Hidden"),
                 hiddenWindow);
-    EXPECT_EQ(hiddenView.log, (std::vector<std::string>{kNoSourceLog}));
+    EXPECT_EQ(hiddenView.log, (std::vector<std::string>{NoSourceLog("")}));
     EXPECT_TRUE(hidden.programEnds);
     EXPECT_EQ(hidden.exitStatus, kExitWriteFailed);
     EXPECT_FALSE(fs::exists(dir.File("out.ac3")));

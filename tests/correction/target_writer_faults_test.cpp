@@ -1,12 +1,19 @@
 // The target writer never destroys the source, never reports a failed write as complete.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <grp.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -377,6 +384,157 @@ TEST(TargetWriterFaults, SourceThatCannotBeRead) {
         const WriteResult result = Write(row.source, dir.File("t.ac3"), observer, info);
         ExpectFailedWrite(result, WriteOutcome::ReadFailed, observer, row.source, row.reason);
         EXPECT_FALSE(fs::exists(dir.File("t.ac3")));
+    }
+}
+
+// Every file below a folder with its bytes, to show that a refused run changed nothing.
+std::map<std::string, Bytes> Contents(const fs::path& folder) {
+    std::map<std::string, Bytes> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        files[entry.path().string()] = entry.is_regular_file() ? test::ReadFile(entry) : Bytes{};
+    }
+    return files;
+}
+
+// An inode flag set for the guard's lifetime, so that a failing test still leaves a scratch
+// folder that can be removed.
+class InodeFlag {
+  public:
+    InodeFlag(const std::string& path, int flag) : path_(path), flag_(flag) { ok_ = Change(true); }
+    ~InodeFlag() {
+        if (ok_) {
+            static_cast<void>(Change(false));
+        }
+    }
+    InodeFlag(const InodeFlag&) = delete;
+    InodeFlag& operator=(const InodeFlag&) = delete;
+    [[nodiscard]] bool Ok() const { return ok_; }
+
+  private:
+    bool Change(bool on) const {
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        int flags = 0;
+        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | flag_ : flags & ~flag_;
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return done;
+    }
+    std::string path_;
+    int flag_;
+    bool ok_ = false;
+};
+
+// Names the system will not let go of are refused before anything is made beside them.
+TEST(TargetWriterFaults, ImmutableOrAppendOnlyNamesAreRefusedAtOnce) {
+    const struct {
+        std::string flagged;  // inside the scratch folder; empty for the folder itself
+        int flag;
+        std::string told;
+    } rows[] = {
+        {"t.ac3", FS_IMMUTABLE_FL, "could not be replaced: it is immutable"},
+        {"t.ac3", FS_APPEND_FL, "could not be replaced: it is append-only"},
+        {"t.txt", FS_IMMUTABLE_FL, "Report file"},
+        {"", FS_APPEND_FL, "could not be replaced: its folder is append-only"},
+    };
+    for (const auto& row : rows) {
+        test::ScratchDir dir;
+        test::WriteFile(dir.File("s.ac3"), Ac3Frames(6));
+        test::WriteFile(dir.File("t.ac3"), Bytes(10, 7));
+        test::WriteTextFile(dir.File("t.txt"), kSourceInfo + "an earlier report");
+        const auto before = Contents(dir.Path());
+        const InodeFlag flag(dir.File(row.flagged), row.flag);
+        if (!flag.Ok()) {
+            GTEST_SKIP() << "this file system or user cannot set inode flags (needs root on "
+                            "ext4, XFS or Btrfs)";
+        }
+        RecordingObserver observer{kSourceInfo};
+        const WriteResult result = Write(dir.File("s.ac3"), dir.File("t.ac3"), observer);
+        EXPECT_NE(result.outcome, WriteOutcome::Complete) << row.told;
+        EXPECT_NE(result.message.find(row.told), std::string::npos) << result.message;
+        ExpectRefusedBeforeOpening(observer);
+        EXPECT_EQ(Contents(dir.Path()), before) << row.told;
+    }
+}
+
+// Another user's files in a shared folder, met by a child that runs as a second user. The
+// folder is made under the system's temporary folder so that the second user can reach it
+// from any checkout; a lock is another user's, a target the caller may not write is refused
+// rather than replaced by a file of the caller's.
+TEST(TargetWriterFaults, OtherUsersFilesInASharedFolder) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "acting as a second user needs root";
+    }
+    constexpr uid_t kCaller = 65534;  // nobody
+    constexpr uid_t kThird = 65533;   // a user with no name, owner of the lock
+    char base[] = "/tmp/velmora-shared-XXXXXX";
+    ASSERT_NE(::mkdtemp(base), nullptr);
+    ASSERT_EQ(::chmod(base, 0755), 0);
+    const fs::path shared = base;
+    struct Removal {
+        fs::path path;
+        ~Removal() { fs::remove_all(path); }
+    } removal{shared};
+    const Bytes source = Ac3Frames(6);
+    const struct {
+        std::string what;
+        mode_t folderMode;
+        uid_t targetOwner;
+        WriteOutcome outcome;
+        std::string told;
+    } rows[] = {
+        {"another user's lock", 01777, kCaller, WriteOutcome::Complete, ""},
+        {"a root's file the caller may not write", 0777, 0, WriteOutcome::WriteFailed,
+         "Permission denied"},
+    };
+    for (const auto& row : rows) {
+        const fs::path folder = shared / std::to_string(&row - rows);
+        fs::create_directory(folder);
+        ASSERT_EQ(::chmod(folder.c_str(), row.folderMode), 0);
+        test::WriteFile(folder / "s.ac3", source);
+        test::WriteFile(folder / "t.ac3", Bytes(10, 7));
+        test::WriteFile(folder / WriteLock::NameFor("t.ac3"), {});
+        ASSERT_EQ(::chown((folder / "t.ac3").c_str(), row.targetOwner, row.targetOwner), 0);
+        ASSERT_EQ(::chown((folder / WriteLock::NameFor("t.ac3")).c_str(), kThird, kThird), 0);
+        for (const char* name : {"s.ac3", "t.ac3", ".t.ac3.velmora-lock"}) {
+            ASSERT_EQ(::chmod((folder / name).c_str(), 0644), 0) << name;
+        }
+
+        int answer[2];
+        ASSERT_EQ(::pipe(answer), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(answer[0]);
+            RecordingObserver observer{kSourceInfo};
+            std::string said = "could not become the second user";
+            if (::setgroups(0, nullptr) == 0 && ::setresgid(kCaller, kCaller, kCaller) == 0 &&
+                ::setresuid(kCaller, kCaller, kCaller) == 0) {
+                const WriteResult result =
+                    Write((folder / "s.ac3").string(), (folder / "t.ac3").string(), observer);
+                said = std::to_string(static_cast<int>(result.outcome)) + " " + result.message;
+            }
+            ::_exit(::write(answer[1], said.data(), said.size()) < 0 ? 1 : 0);
+        }
+        ::close(answer[1]);
+        std::string said;
+        char buffer[512];
+        for (ssize_t n; (n = ::read(answer[0], buffer, sizeof buffer)) > 0;) {
+            said.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(answer[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(said.starts_with(std::to_string(static_cast<int>(row.outcome)) + " "))
+            << row.what << ": " << said;
+        EXPECT_NE(said.find(row.told), std::string::npos) << row.what << ": " << said;
+        const Bytes written = test::ReadFile(folder / "t.ac3");
+        EXPECT_EQ(written == Bytes(10, 7), row.outcome != WriteOutcome::Complete) << row.what;
+        struct stat after {};
+        ASSERT_EQ(::stat((folder / "t.ac3").c_str(), &after), 0);
+        EXPECT_EQ(after.st_uid, row.targetOwner) << row.what;
     }
 }
 

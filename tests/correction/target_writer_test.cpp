@@ -4,8 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#endif
 
 #include "common/number_text.h"
 #include "correction/ac3_test_stream.h"
@@ -570,6 +577,42 @@ TEST(TargetWriter, LongExtensionGivesItsReportBesideIt) {
     EXPECT_EQ(test::ReadTextFile(run.dir.File("a.d.txt")), run.observer.InfoText());
 }
 
+#ifndef _WIN32
+// What a file holds of an access list and an attribute of the user's.
+std::map<std::string, std::string> KeptAttributes(const std::string& path) {
+    std::map<std::string, std::string> held;
+    for (const char* name : {"system.posix_acl_access", "user.velmora.note"}) {
+        char value[256];
+        const ssize_t length = ::getxattr(path.c_str(), name, value, sizeof value);
+        if (length >= 0) {
+            held[name].assign(value, static_cast<std::size_t>(length));
+        }
+    }
+    return held;
+}
+
+// Gives a file an access list that lets one more user read it, and an attribute of the
+// user's; what the file system refuses is simply not there.
+void GiveAttributes(const std::string& path) {
+    // The list as the kernel takes it: a version, then a tag, permissions and id per entry.
+    std::string acl("\x02\0\0\0", 4);
+    const auto entry = [&acl](std::uint16_t tag, std::uint16_t permissions, std::uint32_t id) {
+        for (const std::uint32_t part : {std::uint32_t{tag} | std::uint32_t{permissions} << 16, id}) {
+            for (int shift = 0; shift < 32; shift += 8) {
+                acl += static_cast<char>((part >> shift) & 0xFF);
+            }
+        }
+    };
+    entry(0x01, 6, 0xFFFFFFFF);  // the owner: read and write
+    entry(0x02, 4, 65534);       // one more user: read
+    entry(0x04, 4, 0xFFFFFFFF);  // the group
+    entry(0x10, 4, 0xFFFFFFFF);  // the mask
+    entry(0x20, 4, 0xFFFFFFFF);  // everyone else
+    static_cast<void>(::setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0));
+    static_cast<void>(::setxattr(path.c_str(), "user.velmora.note", "kept", 4, 0));
+}
+#endif
+
 TEST(TargetWriter, ExistingTargetAndEarlierReportAreReplaced) {
     test::ScratchDir dir;
     const Bytes source = Ac3Frames(4);
@@ -578,6 +621,11 @@ TEST(TargetWriter, ExistingTargetAndEarlierReportAreReplaced) {
 #ifndef _WIN32
     fs::permissions(dir.File("t.ac3"), fs::perms::owner_read | fs::perms::owner_write |
                                            fs::perms::group_read | fs::perms::others_read);
+    // Root can give the target to another user, whose it must stay.
+    const uid_t owner = ::geteuid() == 0 ? 65534 : ::geteuid();
+    ASSERT_EQ(::chown(dir.File("t.ac3").c_str(), owner, static_cast<gid_t>(-1)), 0);
+    GiveAttributes(dir.File("t.ac3"));
+    const auto attributes = KeptAttributes(dir.File("t.ac3"));
 #endif
     // An earlier report of this program's, longer than the new one.
     test::WriteTextFile(dir.File("t.txt"), kSourceInfo + std::string(50000, 'x'));
@@ -595,6 +643,10 @@ TEST(TargetWriter, ExistingTargetAndEarlierReportAreReplaced) {
     EXPECT_EQ(fs::status(dir.File("t.ac3")).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                   fs::perms::others_read);
+    EXPECT_EQ(KeptAttributes(dir.File("t.ac3")), attributes);
+    struct stat status {};
+    ASSERT_EQ(::stat(dir.File("t.ac3").c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, owner);
 #endif
 }
 

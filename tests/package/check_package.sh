@@ -10,8 +10,10 @@ build="$1"
 version="$2"
 work="$build/tests/tmp/package"
 rm -rf "$work"
-mkdir -p "$work"
+mkdir -p "$work/tmp"
 trap 'rm -rf "$work"' EXIT
+# lintian leaves its databases behind in the temporary folder; they go with the rest.
+export TMPDIR="$work/tmp"
 
 fail() {
     echo "package: $*" >&2

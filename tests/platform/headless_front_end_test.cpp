@@ -49,7 +49,8 @@ struct MessageRow {
 
 TEST(HeadlessView, MessageBoxesBecomeOneLineAndTakeTheirDefault) {
     const std::vector<MessageRow> rows = {
-        {"Sourcefile does not exist!", "OK", 1, 1, "velmora: Sourcefile does not exist!\n"},
+        {"Source file \"a.ac3\" does not exist.", "OK", 1, 1,
+         "velmora: Source file \"a.ac3\" does not exist.\n"},
         {std::string(kUsageMessage), "OK", 1, 1,
          "velmora: Wrong parameters. \"Velmora\" /Source <source-file> /Target <target-file> "
          "/Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] [/Nosilence] [/Close] "
@@ -162,8 +163,9 @@ TEST(HeadlessFrontEnd, MessagesGoToTheMessageStream) {
     std::ostringstream out;
     std::ostringstream err;
     HeadlessFrontEnd frontEnd(out, err);
-    frontEnd.View().ShowMessage(MessageIcon::None, "Sourcefile does not exist!", "OK", 1);
-    EXPECT_EQ(err.str(), "velmora: Sourcefile does not exist!\n");
+    frontEnd.View().ShowMessage(MessageIcon::None, "Source file \"a.ac3\" does not exist.", "OK",
+                                1);
+    EXPECT_EQ(err.str(), "velmora: Source file \"a.ac3\" does not exist.\n");
     EXPECT_EQ(out.str(), "");
 }
 

@@ -148,7 +148,8 @@ TEST_F(MainWindowTest, MissingSourceAtWrite) {
     EXPECT_EQ(window.cmd_Write_Click(), WriteRun::SourceMissing);
     ASSERT_EQ(view.messages.size(), 1U);
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Stop);
-    EXPECT_EQ(view.messages[0].text, "Source file does not exist.");
+    EXPECT_EQ(view.messages[0].text,
+              "Source file \"" + dir.File("gone.ac3") + "\" does not exist.");
     EXPECT_EQ(view.messages[0].buttons, "OK");
     EXPECT_EQ(view.Text(TextBox::ed_Info), "earlier report");
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.ac3")));

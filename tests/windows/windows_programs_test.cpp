@@ -190,7 +190,8 @@ TEST(WindowsPrograms, ExitStatusesOfRefusedRuns) {
         std::string message;
     } rows[] = {
         {"/Source x.ac3 /Startdelay 0", 2, "Wrong parameters."},
-        {"/Source missing.ac3 /Target t.ac3 /Startdelay 0", 1, "Sourcefile does not exist!"},
+        {"/Source missing.ac3 /Target t.ac3 /Startdelay 0", 1,
+         "Source file \"missing.ac3\" does not exist."},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.arguments);
