@@ -431,14 +431,6 @@ bool ReplacementFile::Create(const TargetPlace& place) {
     return false;
 }
 
-bool ReplacementFile::Close() {
-    if (!file_.Close()) {
-        reason_ = file_.Reason();
-        return false;
-    }
-    return true;
-}
-
 ReplacementFile::Committed ReplacementFile::Commit(const std::optional<FileIdentity>& protect,
                                                    bool mayReplace,
                                                    const std::function<void()>& beforeRename) {

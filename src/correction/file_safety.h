@@ -98,7 +98,13 @@ class ReplacementFile {
     [[nodiscard]] bool Create(const TargetPlace& place);
     [[nodiscard]] OutputFile& File() { return file_; }
     // Closes the file; false when the system reports that data was lost.
-    [[nodiscard]] bool Close();
+    [[nodiscard]] bool Close() {
+        if (!file_.Close()) {
+            reason_ = file_.Reason();
+            return false;
+        }
+        return true;
+    }
     // Puts the closed file under its final name. `protect` is never replaced (the source):
     // it is compared with what stands under the name right before the rename, and again
     // with the file that the rename took the name from. `mayReplace` false leaves any file

@@ -277,51 +277,50 @@ TEST(TargetWriter, NothingToWriteIsRefused) {
     }
 }
 
-// Frames before the damage are no better than the target that stood: it stays.
-TEST(TargetWriter, LaterFrameDamagedLeavesTheEarlierTarget) {
-    Bytes source = Ac3Frames(10);
-    source[4 * kFrame + 1] = 0x78;
-    test::ScratchDir dir;
-    test::WriteFile(dir.File("source.ac3"), source);
-    test::WriteFile(dir.File("target.ac3"), Bytes(3, 0x42));
-    RecordingObserver observer{kSourceInfo};
-    const WriteResult result = WriteTarget(
-        WriteRequest{dir.File("source.ac3"), dir.File("target.ac3"), FileType::Ac3, 0, 0},
-        Ac3Info(), observer);
-    EXPECT_EQ(result.outcome, WriteOutcome::SourceDamaged);
-    EXPECT_NE(result.message.find("at 00:00:00,128 (byte 7168)"), std::string::npos)
-        << result.message;
-    EXPECT_EQ(test::ReadFile(dir.File("target.ac3")), Bytes(3, 0x42));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
-}
-
-TEST(TargetWriter, FirstFrameDamagedLeavesTheEarlierTarget) {
-    Bytes source = Ac3Frames(10);
-    source[1] = 0x78;
-    test::ScratchDir dir;
-    test::WriteFile(dir.File("source.ac3"), source);
-    test::WriteFile(dir.File("target.ac3"), Bytes(3, 0x42));
-    RecordingObserver observer{kSourceInfo};
-    const WriteResult result = WriteTarget(
-        WriteRequest{dir.File("source.ac3"), dir.File("target.ac3"), FileType::Ac3, 100, 64},
-        Ac3Info(), observer);
-    EXPECT_EQ(result.outcome, WriteOutcome::SourceDamaged);
-    EXPECT_EQ(result.message.rfind("Source file damaged.", 0), 0U) << result.message;
-    EXPECT_NE(result.message.find("at 00:00:00,000 (byte 0). Target file \"" +
-                                  dir.File("target.ac3") + "\" was left as it was."),
-              std::string::npos)
-        << result.message;
-    EXPECT_EQ(result.framesWritten, 0);
-    // Nothing but the two files that were there before.
-    EXPECT_EQ(test::ReadFile(dir.File("target.ac3")), Bytes(3, 0x42));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
-    EXPECT_TRUE(result.reportName.empty());
-    // Plan lines only; no target information.
-    EXPECT_EQ(observer.InfoText(), kSourceInfo +
-                                       "100ms (00:00:00,096) to be add at beginning.\r\n"
-                                       "64ms (00:00:00,064) to be add at end.\r\n");
-    EXPECT_EQ(observer.Statuses(), (std::vector<std::string>{"pending..."}));
-    EXPECT_FALSE(observer.busyPointer);
+// A damaged frame, first or later: the frames before it are no better than the target that
+// stood, which stays as it was, with no report and nothing beside it.
+TEST(TargetWriter, DamagedFrameLeavesTheEarlierTarget) {
+    const struct {
+        std::size_t damagedByte;
+        std::int32_t start;
+        std::int32_t end;
+        std::string at;
+        std::string planLines;
+        std::vector<std::string> statuses;
+    } rows[] = {
+        {1, 100, 64, "at 00:00:00,000 (byte 0)",
+         "100ms (00:00:00,096) to be add at beginning.\r\n"
+         "64ms (00:00:00,064) to be add at end.\r\n",
+         {"pending..."}},
+        {4 * kFrame + 1, 0, 0, "at 00:00:00,128 (byte 7168)", "",
+         {"Writing...", "pending..."}},
+    };
+    for (const auto& row : rows) {
+        Bytes source = Ac3Frames(10);
+        source[row.damagedByte] = 0x78;
+        test::ScratchDir dir;
+        test::WriteFile(dir.File("source.ac3"), source);
+        test::WriteFile(dir.File("target.ac3"), Bytes(3, 0x42));
+        RecordingObserver observer{kSourceInfo};
+        const WriteResult result = WriteTarget(
+            WriteRequest{dir.File("source.ac3"), dir.File("target.ac3"), FileType::Ac3, row.start,
+                         row.end},
+            Ac3Info(), observer);
+        EXPECT_EQ(result.outcome, WriteOutcome::SourceDamaged) << row.at;
+        EXPECT_EQ(result.message.rfind("Source file damaged.", 0), 0U) << result.message;
+        EXPECT_NE(result.message.find(row.at + ". Target file \"" + dir.File("target.ac3") +
+                                      "\" was left as it was."),
+                  std::string::npos)
+            << result.message;
+        EXPECT_EQ(test::ReadFile(dir.File("target.ac3")), Bytes(3, 0x42)) << row.at;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2)
+            << row.at;
+        EXPECT_TRUE(result.reportName.empty()) << row.at;
+        // Plan lines only; no target information.
+        EXPECT_EQ(observer.InfoText(), kSourceInfo + row.planLines) << row.at;
+        EXPECT_EQ(observer.Statuses(), row.statuses) << row.at;
+        EXPECT_FALSE(observer.busyPointer) << row.at;
+    }
 }
 
 TEST(TargetWriter, DamagedFrameKeepsExactlyTheFramesBeforeItAndAddsNothingAtTheEnd) {
