@@ -31,8 +31,8 @@ ends the run with status 2 before anything is read or written.
 
 Exit status:
   0  the target and its report were written
-  1  the write failed or was refused, the source does not exist, or the report could
-     not be printed to standard output
+  1  the write failed or was refused, the source does not exist or cannot be read,
+     or the report could not be printed to standard output
   2  wrong parameters
 
 Without a window the report is printed to standard output, messages go to standard
