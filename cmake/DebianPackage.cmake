@@ -16,8 +16,16 @@ if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
                       "project is ${PROJECT_VERSION}: add a changelog entry for it.")
 endif()
 foreach(line IN LISTS VELMORA_CHANGELOG_LINES)
-  if(line MATCHES "^ -- (.+>)  ")
+  if(line MATCHES "^ -- (.+>)  [A-Za-z]+, ([0-9]+) ([A-Za-z]+) ([0-9]+) ")
     set(VELMORA_MAINTAINER "${CMAKE_MATCH_1}")
+    # The release date for software centres, as the changelog's first entry gives it.
+    set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+    list(FIND months ${CMAKE_MATCH_3} month)
+    math(EXPR month "${month} + 101")
+    math(EXPR day "${CMAKE_MATCH_2} + 100")
+    string(SUBSTRING ${month} 1 2 month)
+    string(SUBSTRING ${day} 1 2 day)
+    set(VELMORA_RELEASE_DATE "${CMAKE_MATCH_4}-${month}-${day}")
     break()
   endif()
 endforeach()
@@ -39,6 +47,15 @@ add_custom_target(velmora_package_docs ALL
   DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/velmora.1.gz ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/velmora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+configure_file(${PROJECT_SOURCE_DIR}/data/org.velmora.Velmora.metainfo.xml
+               ${CMAKE_CURRENT_BINARY_DIR}/org.velmora.Velmora.metainfo.xml @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/org.velmora.Velmora.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${PROJECT_SOURCE_DIR}/data/completion/velmora.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME velmora)
+install(FILES ${PROJECT_SOURCE_DIR}/data/completion/_velmora
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
 # A version without a Debian revision makes this a native package, whose changelog is
 # changelog.gz.
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz ${VELMORA_DEBIAN_DIR}/copyright
@@ -48,15 +65,16 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
+# Stripped by the script below, which also drops the sections lintian calls unneeded.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/StripPackagedBinaries.cmake)
 set(CPACK_PACKAGE_CONTACT "${VELMORA_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VELMORA_MAINTAINER}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# CPack adds ldconfig calls for any .so under /usr/lib, the private window module included;
-# lintian warns about them (maintscript-calls-ldconfig), which is harmless.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/PackageDependencies.cmake.in
+               ${CMAKE_CURRENT_BINARY_DIR}/PackageDependencies.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_BINARY_DIR}/PackageDependencies.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio delay correction for AC-3, DTS and MPEG audio streams")
 set(CPACK_PACKAGE_DESCRIPTION

@@ -14,7 +14,7 @@ packages=(
     xvfb xauth
     g++-mingw-w64-x86-64-posix wine64 wine
     bc time
-    file lintian
+    file lintian appstream zsh
 )
 
 missing=()

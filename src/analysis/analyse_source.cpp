@@ -67,8 +67,9 @@ class SourceReader {
             fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
             return bytes;
         }
-        static_cast<void>(std::fread(bytes.data(), 1, count, file_.get()));
-        if (std::ferror(file_.get()) && error_.empty()) {
+        // A short read past the end leaves zeros; only an error is worth a word.
+        if (std::fread(bytes.data(), 1, count, file_.get()) < count && std::ferror(file_.get()) &&
+            error_.empty()) {
             error_ = std::strerror(errno != 0 ? errno : EIO);
         }
         return bytes;

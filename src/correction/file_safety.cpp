@@ -414,8 +414,9 @@ bool ReplacementFile::Create(const TargetPlace& place) {
                 const int fd = file_.Descriptor();
                 // Kept where the system allows it (a run as root); otherwise at least the
                 // group, where the caller belongs to it. Else the new file is the caller's.
-                if (::fchown(fd, place.owner, place.group) != 0) {
-                    static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), place.group));
+                if (::fchown(fd, place.owner, place.group) != 0 &&
+                    ::fchown(fd, static_cast<uid_t>(-1), place.group) != 0) {
+                    // Neither is allowed: the new file stays the caller's, as a copy would.
                 }
                 CopyAttributes(folder, final_, place.identity, fd);
             }

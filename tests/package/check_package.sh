@@ -27,7 +27,10 @@ deb="$work/velmora_${version}_amd64.deb"
 
 listing="$(dpkg-deb -c "$deb")"
 for file in ./usr/bin/velmora ./usr/lib/velmora/velmora-qt.so \
-    ./usr/share/applications/velmora.desktop \
+    ./usr/share/applications/org.velmora.Velmora.desktop \
+    ./usr/share/metainfo/org.velmora.Velmora.metainfo.xml \
+    ./usr/share/bash-completion/completions/velmora \
+    ./usr/share/zsh/vendor-completions/_velmora \
     ./usr/share/icons/hicolor/scalable/apps/velmora.svg \
     ./usr/share/mime/packages/velmora.xml ./usr/share/man/man1/velmora.1.gz \
     ./usr/share/doc/velmora/copyright ./usr/share/doc/velmora/changelog.gz; do
@@ -43,11 +46,12 @@ for library in libc6 libstdc++6 libqt6widgets6; do
     grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 
-lintian_out="$(lintian --no-tag-display-limit "$deb" 2>/dev/null || true)"
+# Every tag shown, the informational ones too: no error, no warning, no hardening gap.
+lintian_out="$(lintian --info --display-info --tag-display-limit 0 "$deb" 2>/dev/null || true)"
 echo "lintian:"
 echo "${lintian_out:-(nothing)}"
-if grep -q '^E: ' <<<"$lintian_out"; then
-    fail "lintian reports errors"
+if grep -qE '^[EW]: |hardening' <<<"$lintian_out"; then
+    fail "lintian reports errors, warnings or missing hardening"
 fi
 
 root="$work/root"
@@ -55,6 +59,29 @@ dpkg-deb -x "$deb" "$root"
 program="$root/usr/bin/velmora"
 [ "$("$program" --version)" = "velmora $version" ] || fail "--version of the unpacked program"
 zcat "$root/usr/share/man/man1/velmora.1.gz" | grep -q '^\.SH NAME' || fail "man page"
+zcat "$root/usr/share/man/man1/velmora.1.gz" | grep -q "^\.TH VELMORA 1 .* \"Velmora $version\"" ||
+    fail "the man page does not name version $version"
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.velmora.Velmora.metainfo.xml" ||
+    fail "the AppStream metadata does not validate"
+
+# Completion: what bash offers after a few beginnings, in a folder with a stream, a text file
+# and a folder; zsh's script must at least parse.
+mkdir -p "$work/complete/clips"
+touch "$work/complete/film.AC3" "$work/complete/notes.txt"
+completions="$(cd "$work/complete" && bash -c '
+    source "$1"
+    offer() { COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _velmora
+              echo "$* ->" $(printf "%s\n" "${COMPREPLY[@]}" | sort); }
+    offer velmora /St; offer velmora /Source ""; offer velmora /Source f /Target n
+    offer velmora --v; offer velmora /Source f /Enddelay ""' _ \
+    "$root/usr/share/bash-completion/completions/velmora")"
+expected="velmora /St -> /Startdelay
+velmora /Source  -> clips film.AC3
+velmora /Source f /Target n -> notes.txt
+velmora --v -> --version
+velmora /Source f /Enddelay  ->"
+[ "$completions" = "$expected" ] || fail "bash completion offers: $completions"
+zsh -n "$root/usr/share/zsh/vendor-completions/_velmora" || fail "the zsh completion"
 
 ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=2:sample_rate=48000 \
     -ac 2 -c:a ac3 -b:a 448k "$work/in.ac3"

@@ -19,7 +19,7 @@ TEST(DesktopIntegration, InstallPutsDesktopFileIconAndFileTypeInPlace) {
     ASSERT_EQ(installed.exitStatus, 0) << installed.err;
     const fs::path share = prefix.Path() / "share";
 
-    const std::string desktop = test::ReadTextFile(share / "applications" / "velmora.desktop");
+    const std::string desktop = test::ReadTextFile(share / "applications" / "org.velmora.Velmora.desktop");
     for (const char* line : {"[Desktop Entry]\n", "\nType=Application\n", "\nName=Velmora\n",
                              // %f: a file manager's "Open with" hands over the one file.
                              "\nExec=velmora %f\n", "\nIcon=velmora\n"}) {
@@ -30,7 +30,8 @@ TEST(DesktopIntegration, InstallPutsDesktopFileIconAndFileTypeInPlace) {
     ASSERT_NE(mimeLine, std::string::npos);
     const std::string mimeTypes =
         desktop.substr(mimeLine, desktop.find('\n', mimeLine + 1) - mimeLine);
-    for (const char* type : {"audio/ac3;", "audio/vnd.dts;", "audio/mp2;", "audio/x-mpeg-elementary;"}) {
+    for (const char* type : {"audio/ac3;", "audio/vnd.dts;", "audio/mp2;", "audio/mpeg;",
+                             "audio/x-mpeg-elementary;"}) {
         EXPECT_NE(mimeTypes.find(type), std::string::npos) << type;
     }
 

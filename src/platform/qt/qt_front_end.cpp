@@ -19,8 +19,8 @@ class QtFrontEnd final : public FrontEnd {
             application_ = std::make_unique<QApplication>(qtArgc_, qtArgv_.data());
         }
         QApplication::setApplicationName(QStringLiteral("Velmora"));
-        // Lets the desktop match the window with velmora.desktop and its icon.
-        QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+        // Lets the desktop match the window with its desktop file and icon.
+        QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
         QApplication::setWindowIcon(MakeAppIcon());
         view_ = std::make_unique<QtMainView>();
     }
