@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -227,6 +228,7 @@ std::string ControlText(HWND window, int id) {
 }
 
 // The control numbers of the window: 100 plus the place in its tab order.
+constexpr int kLblSource = 101;
 constexpr int kEdSource = 102;
 constexpr int kEdTarget = 105;
 constexpr int kChkAddSilent = 112;
@@ -258,6 +260,15 @@ TEST(WindowsPrograms, WindowWritesAndKeepsTheCheckBoxForTheNextStart) {
     const HWND window = found.window;
 
     EXPECT_EQ(ControlText(window, kEdSource), WindowsName(source));
+    // The name box has its sunken border, and its line of text stands level with its label.
+    const HWND box = ::GetDlgItem(window, kEdSource);
+    EXPECT_NE(::GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+    RECT boxRect{};
+    RECT labelRect{};
+    ::GetWindowRect(box, &boxRect);
+    ::GetWindowRect(::GetDlgItem(window, kLblSource), &labelRect);
+    EXPECT_LE(std::abs((boxRect.top + boxRect.bottom) - (labelRect.top + labelRect.bottom)), 2);
+    EXPECT_LT(boxRect.bottom - boxRect.top, labelRect.bottom - labelRect.top);
     const std::string target = ControlText(window, kEdTarget);
     EXPECT_EQ(target, WindowsName(dir.File("Evening News_fix.ac3")));
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(window, kCmdWrite)));

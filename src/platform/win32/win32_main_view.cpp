@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 #include "common/system_text_win32.h"
@@ -251,8 +252,11 @@ void Win32MainView::CreateControls() {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     for (int i = 0; i < kControlCount; ++i) {
         const ControlLayout& control = kControls[static_cast<std::size_t>(i)];
+        // Edit boxes get the sunken border a dialog gives them; a plain window does not.
+        const DWORD extended =
+            std::wstring_view(control.windowClass) == L"EDIT" ? WS_EX_CLIENTEDGE : 0;
         controls_[static_cast<std::size_t>(i)] = ::CreateWindowExW(
-            0, control.windowClass, control.text, WS_CHILD | WS_VISIBLE | control.style, 0, 0, 10, 10,
+            extended, control.windowClass, control.text, WS_CHILD | WS_VISIBLE | control.style, 0, 0, 10, 10,
             window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + i)), instance,
             nullptr);
     }
@@ -283,6 +287,15 @@ void Win32MainView::ApplyDpi(unsigned dpi) {
         ::SendMessageW(controls_[static_cast<std::size_t>(i)], WM_SETFONT,
                        reinterpret_cast<WPARAM>(i == ed_Info ? fixedFont_ : font_), TRUE);
     }
+    // One line of the font, its border and a pixel of room above and below.
+    TEXTMETRICW text{};
+    const HDC context = ::GetDC(window_);
+    const HGDIOBJ previous = ::SelectObject(context, font_);
+    ::GetTextMetricsW(context, &text);
+    ::SelectObject(context, previous);
+    ::ReleaseDC(window_, context);
+    editHeight_ = static_cast<int>(text.tmHeight) +
+                  2 * (::GetSystemMetricsForDpi(SM_CYEDGE, dpi_) + Scaled(1, dpi_));
 }
 
 void Win32MainView::Layout() {
@@ -304,6 +317,14 @@ void Win32MainView::Layout() {
 
     HDWP moves = ::BeginDeferWindowPos(kControlCount);
     const auto place = [&](int control, int x, int y, int w, int h) {
+        // A one-line edit box keeps its own height, centred on the row: the text then sits
+        // level with its label instead of at the box's top.
+        const bool oneLine = kControls[static_cast<std::size_t>(control)].style == kBox ||
+                             control == ed_Status;
+        if (oneLine && editHeight_ > 0 && editHeight_ < h) {
+            y += (h - editHeight_) / 2;
+            h = editHeight_;
+        }
         moves = ::DeferWindowPos(moves, controls_[static_cast<std::size_t>(control)], nullptr, x,
                                  y, std::max(w, 1), std::max(h, 1), SWP_NOZORDER | SWP_NOACTIVATE);
     };

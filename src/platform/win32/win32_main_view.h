@@ -79,6 +79,8 @@ class Win32MainView final : public MainView {
     HWND__* window_ = nullptr;
     HFONT__* font_ = nullptr;
     HFONT__* fixedFont_ = nullptr;
+    // A one-line edit box just high enough for a line of text in its border.
+    int editHeight_ = 0;
     // Indexed by the Control numbers of the .cpp file.
     std::array<HWND__*, 21> controls_{};
 };
