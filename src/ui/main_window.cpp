@@ -1,6 +1,9 @@
 // The window's behaviour: choosing source and target, the Write button rule, the Write operation.
 #include "ui/main_window.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "analysis/analyse_source.h"
 #include "common/file_names.h"
 #include "common/number_text.h"
@@ -38,18 +41,37 @@ FileDialogConfig TargetDialog() {
 
 }  // namespace
 
+// A cancelled dialog changes nothing: what was chosen before, and what the boxes show, stay.
 void MainWindow::cmd_Source_Click() {
-    // A cancelled dialog empties the name held, which keeps Write disabled.
-    state_.SourceName = view_.ShowOpenDialog(SourceDialog()).value_or("");
-    SourceChosen();
+    if (const auto chosen = view_.ShowOpenDialog(SourceDialog())) {
+        state_.SourceName = *chosen;
+        SourceChosen();
+    }
 }
 
 void MainWindow::cmd_Target_Click() {
-    state_.TargetName = view_.ShowSaveDialog(TargetDialog()).value_or("");
-    if (!state_.TargetName.empty()) {
+    if (const auto chosen = view_.ShowSaveDialog(TargetDialog())) {
+        state_.TargetName = *chosen;
         view_.SetText(TextBox::ed_Target, state_.TargetName);
+        UpdateWriteButton();
     }
-    UpdateWriteButton();
+}
+
+void MainWindow::SourceTyped(const std::string& typed) {
+    if (typed.empty() || typed == state_.SourceName) {
+        return;
+    }
+    // Said at once, not first at Write; the source chosen before stays chosen.
+    if (const auto problem = SourceProblem(typed)) {
+        view_.SetText(TextBox::ed_Status, *problem);
+        return;
+    }
+    // A folder is no source; the box may still be on its way to a file's name.
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(PathFromUtf8(typed), ignored)) {
+        state_.SourceName = typed;
+        SourceChosen();
+    }
 }
 
 void MainWindow::SourceChosen() {

@@ -25,6 +25,9 @@ class MainWindow {
     WriteRun cmd_Write_Click();
 
     void SourceChosen();
+    // A name typed into the source box and left: chosen when it is a file that can be read,
+    // else the status line says why not.
+    void SourceTyped(const std::string& typed);
     void UpdateWriteButton();
 
     ProgramState& State() { return state_; }

@@ -213,18 +213,18 @@ TEST_F(QtWindowFlow, WriteButtonFollowsTheSourceAndTargetChoices) {
 
     struct Step {
         const char* button;
-        std::string choice;  // empty: the dialog is cancelled
+        std::string choice;  // empty: the dialog is cancelled, which changes nothing
         bool writeEnabled;
         std::string sourceBox;
         std::string targetBox;
     };
     const std::array<Step, 7> steps{{
         {"cmd_Source", source, true, source, dir_.File("movie_fix.ac3")},
-        {"cmd_Target", "", false, source, dir_.File("movie_fix.ac3")},
+        {"cmd_Target", "", true, source, dir_.File("movie_fix.ac3")},
         {"cmd_Target", dir_.File("out.ac3"), true, source, dir_.File("out.ac3")},
         {"cmd_Target", source, false, source, source},
         {"cmd_Source", source, true, source, dir_.File("movie_fix.ac3")},
-        {"cmd_Source", "", false, source, dir_.File("movie_fix.ac3")},
+        {"cmd_Source", "", true, source, dir_.File("movie_fix.ac3")},
         {"cmd_Source", noHeader, false, noHeader, dir_.File("noise_fix.ac3")},
     }};
     int number = 0;

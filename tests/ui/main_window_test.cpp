@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "correction/silent_frames.h"
 #include "support/test_support.h"
@@ -73,19 +74,38 @@ TEST_F(MainWindowTest, ChoosingASourceFillsTheWindow) {
     EXPECT_TRUE(state.streamInfo.SilentFrameLoaded);
 }
 
-TEST_F(MainWindowTest, CancelledDialogsEmptyTheNamesButKeepTheBoxes) {
-    view.dialogAnswer = MakeAc3("a.ac3");
-    window.cmd_Source_Click();
-    ASSERT_TRUE(view.writeEnabled);
-    view.dialogAnswer.reset();
-    window.cmd_Target_Click();
-    EXPECT_EQ(state.TargetName, "");
-    EXPECT_EQ(view.Text(TextBox::ed_Target), dir.File("a_fix.ac3"));
-    EXPECT_FALSE(view.writeEnabled);
-    window.cmd_Source_Click();
-    EXPECT_EQ(state.SourceName, "");
-    EXPECT_EQ(view.Text(TextBox::ed_Source), dir.File("a.ac3"));
-    EXPECT_FALSE(view.writeEnabled);
+// A cancelled dialog, or a typed name that leads nowhere, leaves the earlier choice whole:
+// names held, boxes and Write agree. A typed name that leads nowhere is named at once.
+TEST_F(MainWindowTest, CancelledOrMistypedChoicesKeepTheEarlierOne) {
+    const std::string typedGood = MakeAc3("typed.ac3", 4);
+    std::filesystem::create_directory(dir.File("folder.ac3"));
+    const struct {
+        std::string what;
+        std::function<void()> act;
+        std::string source;
+        std::string status;
+    } rows[] = {
+        {"Open cancelled", [&] { window.cmd_Source_Click(); }, dir.File("a.ac3"), ""},
+        {"Save as cancelled", [&] { window.cmd_Target_Click(); }, dir.File("a.ac3"), ""},
+        {"a typed name that does not exist",
+         [&] { window.SourceTyped(dir.File("gone.ac3")); }, dir.File("a.ac3"),
+         "Source file \"" + dir.File("gone.ac3") + "\" does not exist."},
+        {"a typed folder", [&] { window.SourceTyped(dir.File("folder.ac3")); },
+         dir.File("a.ac3"), ""},
+        {"a typed stream", [&] { window.SourceTyped(typedGood); }, typedGood, ""},
+    };
+    for (const auto& row : rows) {
+        view.dialogAnswer = MakeAc3("a.ac3");
+        window.cmd_Source_Click();
+        view.texts[TextBox::ed_Status] = "";
+        view.dialogAnswer.reset();
+        row.act();
+        EXPECT_EQ(state.SourceName, row.source) << row.what;
+        EXPECT_EQ(view.Text(TextBox::ed_Source), row.source) << row.what;
+        EXPECT_EQ(state.TargetName, view.Text(TextBox::ed_Target)) << row.what;
+        EXPECT_TRUE(view.writeEnabled) << row.what;
+        EXPECT_EQ(view.Text(TextBox::ed_Status), row.status) << row.what;
+    }
 }
 
 TEST_F(MainWindowTest, WriteButtonRule) {

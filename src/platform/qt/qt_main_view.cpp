@@ -438,14 +438,7 @@ void QtMainView::SourceTyped() {
         return;
     }
     const std::string typed = edSource_->text().toStdString();
-    std::error_code ignored;
-    if (typed == logic_->State().SourceName || !std::filesystem::is_regular_file(typed, ignored)) {
-        return;
-    }
-    RunOperation([this, &typed] {
-        logic_->State().SourceName = typed;
-        logic_->SourceChosen();
-    });
+    RunOperation([this, &typed] { logic_->SourceTyped(typed); });
 }
 
 void QtMainView::frm_WinMain_Close() {

@@ -590,6 +590,12 @@ std::intptr_t Win32MainView::HandleMessage(unsigned message, std::uintptr_t wPar
     switch (message) {
         case WM_COMMAND: {
             const int control = static_cast<int>(LOWORD(wParam)) - kFirstId;
+            // A name typed into the source box counts once the box is left.
+            if (control == ed_Source && HIWORD(wParam) == EN_KILLFOCUS) {
+                const std::string typed = Text(TextBox::ed_Source);
+                RunOperation([this, &typed] { logic_->SourceTyped(typed); });
+                return 0;
+            }
             if (HIWORD(wParam) != BN_CLICKED) {
                 break;
             }
