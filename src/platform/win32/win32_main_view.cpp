@@ -256,9 +256,9 @@ void Win32MainView::CreateControls() {
         const DWORD extended =
             std::wstring_view(control.windowClass) == L"EDIT" ? WS_EX_CLIENTEDGE : 0;
         controls_[static_cast<std::size_t>(i)] = ::CreateWindowExW(
-            extended, control.windowClass, control.text, WS_CHILD | WS_VISIBLE | control.style, 0, 0, 10, 10,
-            window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + i)), instance,
-            nullptr);
+            extended, control.windowClass, control.text, WS_CHILD | WS_VISIBLE | control.style,
+            0, 0, 10, 10, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + i)),
+            instance, nullptr);
     }
     // The information box holds whole reports, far beyond an edit box's usual 32 K.
     for (int box : {ed_Source, ed_Target, ed_Delay, ed_EndDelay, ed_Status, ed_Info}) {
