@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QScreen>
 #include <array>
 #include <map>
 #include <string>
@@ -94,6 +95,29 @@ TEST(QtMainView, InformationBoxIsMonospacedAndReadOnly) {
     EXPECT_EQ(info->font().styleHint(), QFont::Monospace);
     EXPECT_TRUE(Control<QLineEdit>(window, "ed_Status")->isReadOnly());
     EXPECT_FALSE(Control<QPushButton>(window, "cmd_Write")->isEnabled());
+}
+
+// The whole window, Write and the progress bar included, lies on the screen it opens on,
+// and may be made smaller than it opens. Also run at twice the scale on a small screen.
+TEST(QtMainView, FitsTheScreenAtAnyScale) {
+    QtMainView window;
+    window.SetVisible(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QRect screen = window.screen()->availableGeometry();
+    const auto where = [](const QRect& r) {
+        return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " +
+               std::to_string(r.width()) + "x" + std::to_string(r.height());
+    };
+    EXPECT_TRUE(screen.contains(window.frameGeometry()))
+        << where(window.frameGeometry()) << " on " << where(screen);
+    EXPECT_LE(window.minimumSizeHint().width(), screen.width());
+    EXPECT_LE(window.minimumSizeHint().height(), screen.height());
+    for (const char* name : {"cmd_Write", "pro_Status"}) {
+        auto* control = window.findChild<QWidget*>(QString::fromLatin1(name));
+        ASSERT_NE(control, nullptr) << name;
+        const QRect global(control->mapToGlobal(QPoint(0, 0)), control->size());
+        EXPECT_TRUE(screen.contains(global)) << name << " at " << where(global);
+    }
 }
 
 TEST(QtMainView, NameBoxesStretchWithTheWindowAndDelayBoxesDoNot) {

@@ -1,6 +1,8 @@
 // frm_WinMain as a Qt widget: the named controls, the platform services and the handlers.
 #include "platform/qt/qt_main_view.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -17,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 #include <QTextCursor>
 #include <QVBoxLayout>
@@ -144,7 +147,10 @@ void QtMainView::BuildLayout() {
 
     auto* fr2 = new QGroupBox(QStringLiteral("Delay"));
     fr2->setObjectName(QStringLiteral("fr2"));
-    auto* delays = new QHBoxLayout(fr2);
+    // Two lines, so that the window fits a small screen at a large scale: the delays, then
+    // the check box and Write.
+    auto* correction = new QVBoxLayout(fr2);
+    auto* delays = new QHBoxLayout;
     delays->addWidget(Caption(QStringLiteral("Start &delay:"), "lbl3", edDelay_));
     delays->addWidget(edDelay_);
     delays->addWidget(startUnit);
@@ -152,10 +158,13 @@ void QtMainView::BuildLayout() {
     delays->addWidget(Caption(QStringLiteral("&End delay:"), "lbl4", edEndDelay_));
     delays->addWidget(edEndDelay_);
     delays->addWidget(endUnit);
-    delays->addSpacing(24);
-    delays->addWidget(chkAddSilent_);
     delays->addStretch(1);
-    delays->addWidget(cmdWrite_);
+    auto* write = new QHBoxLayout;
+    write->addWidget(chkAddSilent_);
+    write->addStretch(1);
+    write->addWidget(cmdWrite_);
+    correction->addLayout(delays);
+    correction->addLayout(write);
 
     edInfo_ = new QPlainTextEdit;
     edInfo_->setObjectName(QStringLiteral("ed_Info"));
@@ -172,8 +181,8 @@ void QtMainView::BuildLayout() {
     edInfo_->setPlaceholderText(
         QStringLiteral("Choose a source with Open..., or drop a file on this window.\n"
                        "What Velmora finds in it, and what a write did, appears here."));
-    // Room for a whole report: source lines, plan lines and target lines.
-    edInfo_->setMinimumHeight(edInfo_->fontMetrics().lineSpacing() * 20);
+    // A few lines at the least, so that on a small screen this box gives up its room first.
+    edInfo_->setMinimumHeight(edInfo_->fontMetrics().lineSpacing() * 4);
 
     auto* frInfo = new QGroupBox(QStringLiteral("Information"));
     frInfo->setObjectName(QStringLiteral("fr_Info"));
@@ -214,7 +223,16 @@ void QtMainView::BuildLayout() {
     connect(edSource_, &QLineEdit::editingFinished, this, [this] { SourceTyped(); });
     QApplication::instance()->installEventFilter(this);
 
-    resize(sizeHint().expandedTo(QSize(760, 0)));
+    // The first size holds a whole report (source, plan and target lines) where the screen
+    // has room; a smaller screen, or a large scale, gets less of the information box.
+    const int report = edInfo_->fontMetrics().lineSpacing() * 20;
+    QSize first = sizeHint().expandedTo(QSize(760, 0));
+    first.rheight() += std::max(0, report - edInfo_->sizeHint().height());
+    if (const QScreen* shown = screen()) {
+        // Less the room a window manager's frame and title bar usually take.
+        first = first.boundedTo(shown->availableGeometry().size() - QSize(16, 48));
+    }
+    resize(first.expandedTo(minimumSizeHint()));
 }
 
 void QtMainView::Attach(MainWindow& logic, std::function<void()> onClose) {
