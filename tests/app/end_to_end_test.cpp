@@ -616,8 +616,10 @@ TEST_F(EndToEnd, SignalDuringTheWriteKeepsTheEarlierTarget) {
             unsetenv("DISPLAY");
             unsetenv("WAYLAND_DISPLAY");
             unsetenv("QT_QPA_PLATFORM");
-            freopen("/dev/null", "w", stdout);
-            freopen("/dev/null", "w", stderr);
+            if (freopen("/dev/null", "w", stdout) == nullptr ||
+                freopen("/dev/null", "w", stderr) == nullptr) {
+                _exit(126);
+            }
             // A child of the test may inherit an ignored SIGINT; the program is to see it.
             signal(SIGINT, SIG_DFL);
             signal(SIGHUP, SIG_DFL);
