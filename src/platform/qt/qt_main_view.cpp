@@ -23,8 +23,6 @@
 #include <QUrl>
 #include <QTextCursor>
 #include <QVBoxLayout>
-#include <filesystem>
-#include <system_error>
 
 #include "platform/qt/add_silent_check_box.h"
 #include "platform/qt/app_icon.h"
@@ -452,9 +450,6 @@ void QtMainView::cmd_Write_Click() {
 }
 
 void QtMainView::SourceTyped() {
-    if (logic_ == nullptr || operationDepth_ > 0) {
-        return;
-    }
     const std::string typed = edSource_->text().toStdString();
     RunOperation([this, &typed] { logic_->SourceTyped(typed); });
 }
