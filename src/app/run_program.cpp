@@ -9,8 +9,8 @@ namespace velmora {
 
 int RunProgram(ProgramState& state, const StartRequest& request, FrontEnd& frontEnd) {
     MainWindow window(state, frontEnd.View());
-    frm_WinMain_Load(frontEnd.View(), state.SettingsPath);
-    frontEnd.Attach(window, [&] { frm_WinMain_Close(frontEnd.View(), state.SettingsPath); });
+    frm_WinMain_Load(frontEnd.View(), state);
+    frontEnd.Attach(window, [&] { frm_WinMain_Close(frontEnd.View(), state); });
     const StartUpResult started = StartUp(request, window, frontEnd.HasWindow());
     if (!started.programEnds) {
         frontEnd.RunEventLoop();

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "common/number_text.h"
@@ -29,8 +30,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kSection = "Settings";
-constexpr const char* kKey = "Add Silence";
-constexpr int kDefaultValue = 1;
+constexpr const char* kAddSilence = "Add Silence";
+constexpr const char* kLastFolder = "Last Folder";
+constexpr const char* kWindowSize = "Window Size";
 // Far beyond any settings file this program writes; a bigger file is not ours to parse.
 constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{1} << 20;
 
@@ -125,33 +127,78 @@ bool IsBlankOnly(std::string_view text) {
     return text.find_first_not_of(" \t") == std::string_view::npos;
 }
 
-// The check box value the key holds; nothing when the key is missing or has no value.
-std::optional<int> StoredValue(const CSimpleIniA& ini) {
-    const char* value = ini.GetValue(kSection, kKey, nullptr);
-    // A key with nothing after "=" counts as missing, as the platform's own reading does.
+// A key's value, or nothing when the key is missing or has nothing after "=" (as the
+// platform's own reading counts it).
+std::optional<std::string_view> StoredText(const CSimpleIniA& ini, const char* key) {
+    const char* value = ini.GetValue(kSection, key, nullptr);
     if (value == nullptr || IsBlankOnly(value)) {
         return std::nullopt;
     }
+    return std::string_view(value);
+}
+
+Settings StoredSettings(const CSimpleIniA& ini) {
+    Settings stored;
     // Read as a whole number, as the platform's profile reading does: "0.5" is 0, unchecked.
-    return std::trunc(ReadLeadingNumber(value)) == 0 ? 0 : 1;
+    if (const auto value = StoredText(ini, kAddSilence)) {
+        stored.addSilentValue = std::trunc(ReadLeadingNumber(*value)) == 0 ? 0 : 1;
+    }
+    stored.lastFolder = std::string(StoredText(ini, kLastFolder).value_or(""));
+    if (const auto value = StoredText(ini, kWindowSize)) {
+        stored.windowSize = WindowSizeFromText(*value);
+    }
+    return stored;
+}
+
+// What a save stores: the box as what it did (a grey box adds no silence), the folder only
+// when the file can hold it as it is.
+Settings ToStore(const Settings& settings) {
+    Settings stored = settings;
+    stored.addSilentValue = settings.addSilentValue == 1 ? 1 : 0;
+    if (!IsStorableFolder(stored.lastFolder)) {
+        stored.lastFolder.clear();
+    }
+    return stored;
+}
+
+// True when the file already gives every value the save stores.
+bool Holds(const CSimpleIniA& ini, const Settings& toStore) {
+    const Settings stored = StoredSettings(ini);
+    // A missing key reads as the default but still has to be written.
+    return StoredText(ini, kAddSilence) && stored.addSilentValue == toStore.addSilentValue &&
+           (toStore.lastFolder.empty() || stored.lastFolder == toStore.lastFolder) &&
+           (!toStore.windowSize || stored.windowSize == toStore.windowSize);
+}
+
+// The keys a save writes, with their texts; the folder and the size only when given.
+std::vector<std::pair<const char*, std::string>> Entries(const Settings& toStore) {
+    std::vector<std::pair<const char*, std::string>> entries = {
+        {kAddSilence, std::to_string(toStore.addSilentValue)}};
+    if (!toStore.lastFolder.empty()) {
+        entries.emplace_back(kLastFolder, toStore.lastFolder);
+    }
+    if (toStore.windowSize) {
+        entries.emplace_back(kWindowSize, WindowSizeText(*toStore.windowSize));
+    }
+    return entries;
 }
 
 }  // namespace
 
-int LoadSettings(const std::string& settingsPath) {
+Settings LoadSettings(const std::string& settingsPath) {
     const IniText file = ReadIniText(settingsPath);
     if (file.state != FileState::Read) {
-        return kDefaultValue;
+        return {};
     }
     CSimpleIniA ini;
     Configure(ini);
     if (ini.LoadData(file.text) < 0) {
-        return kDefaultValue;
+        return {};
     }
-    return StoredValue(ini).value_or(kDefaultValue);
+    return StoredSettings(ini);
 }
 
-bool SaveSettings(const std::string& settingsPath, int addSilentValue) {
+bool SaveSettings(const std::string& settingsPath, const Settings& settings) {
     const IniText file = ReadIniText(settingsPath);
     if (file.state == FileState::Unreadable) {
         return false;
@@ -161,17 +208,18 @@ bool SaveSettings(const std::string& settingsPath, int addSilentValue) {
     if (file.state == FileState::Read && (ini.LoadData(file.text) < 0 || HasBrokenNames(ini))) {
         return false;
     }
-    const int stored = addSilentValue == 1 ? 1 : 0;
-    // Every close saves the box, mostly unchanged. The library does not write back exactly
-    // what it read (blanks, byte-order marks and blank lines around comments move, on some
-    // files a little more on every save), so a file that already holds the value is left
-    // byte for byte as the user wrote it.
-    if (file.state == FileState::Read && StoredValue(ini) == stored) {
+    const Settings toStore = ToStore(settings);
+    // Every close saves, mostly what was there. The library does not write back exactly what
+    // it read (blanks, byte-order marks and blank lines around comments move, on some files
+    // a little more on every save), so a file that already holds the values is left byte for
+    // byte as the user wrote it.
+    if (file.state == FileState::Read && Holds(ini, toStore)) {
         return true;
     }
-    const char* text = stored == 1 ? "1" : "0";
-    if (ini.SetValue(kSection, kKey, text, nullptr, true) < 0) {
-        return false;
+    for (const auto& [key, text] : Entries(toStore)) {
+        if (ini.SetValue(kSection, key, text.c_str(), nullptr, true) < 0) {
+            return false;
+        }
     }
     // The library takes a byte-order mark off the start of what it reads; without it written
     // back, every save would take one more off and shift the next bytes into a line start.
@@ -183,11 +231,11 @@ bool SaveSettings(const std::string& settingsPath, int addSilentValue) {
     // The library drops the lines it cannot place, and what followed them can then read as
     // something else (a byte-order mark that comes to the start of the file and is taken
     // off, with a section line behind it). What is written must read back as itself and
-    // give the value saved; a file that would not is left as it is rather than made worse.
+    // give the values saved; a file that would not is left as it is rather than made worse.
     CSimpleIniA check;
     Configure(check);
     std::string again;
-    if (check.LoadData(written) < 0 || HasBrokenNames(check) || StoredValue(check) != stored ||
+    if (check.LoadData(written) < 0 || HasBrokenNames(check) || !Holds(check, toStore) ||
         check.Save(again, byteOrderMark) < 0 || again != written || !MakeFoldersFor(settingsPath)) {
         return false;
     }

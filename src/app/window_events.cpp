@@ -5,13 +5,24 @@
 
 namespace velmora {
 
-void frm_WinMain_Load(MainView& view, const std::string& settingsPath) {
-    view.SetAddSilentValue(LoadSettings(settingsPath));
+void frm_WinMain_Load(MainView& view, ProgramState& state) {
+    const Settings stored = LoadSettings(state.SettingsPath);
+    view.SetAddSilentValue(stored.addSilentValue);
+    state.LastFolder = stored.lastFolder;
+    if (stored.windowSize) {
+        view.Resize(*stored.windowSize);
+    }
 }
 
-void frm_WinMain_Close(const MainView& view, const std::string& settingsPath) {
+void frm_WinMain_Close(const MainView& view, const ProgramState& state) {
+    Settings toStore;
+    toStore.addSilentValue = view.AddSilentValue();
+    if (!state.BatchMode) {
+        toStore.lastFolder = state.LastFolder;
+        toStore.windowSize = view.Size();
+    }
     // Nothing is reported when the file cannot be written; the program ends normally.
-    SaveSettings(settingsPath, view.AddSilentValue());
+    SaveSettings(state.SettingsPath, toStore);
 }
 
 }  // namespace velmora

@@ -19,12 +19,22 @@ inline constexpr std::uint32_t OFN_FILEMUSTEXIST = 0x1000;
 
 struct FileDialogConfig {
     std::string initialName;
+    // Where the dialog opens when its box names no file yet (empty: where the system likes).
+    std::string folder;
     // Pairs of description and pattern, all separated by "|".
     std::string filter;
     // 1-based index into the pairs of filter.
     int selectedFilter = 1;
     std::string title;
     std::uint32_t flags = 0;
+};
+
+// frm_WinMain's inside, without the frame, in pixels at the system's standard scale (96 dpi),
+// so a size stored on one screen means the same on another.
+struct WindowSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const WindowSize&) const = default;
 };
 
 class MainView {
@@ -44,6 +54,10 @@ class MainView {
     virtual void SetProgressValue(std::int64_t value) = 0;
     // frm_WinMain
     virtual void SetVisible(bool visible) = 0;
+    // Nothing for a view without a window. A size is taken only as far as the screen and the
+    // controls allow.
+    [[nodiscard]] virtual std::optional<WindowSize> Size() const { return std::nullopt; }
+    virtual void Resize(WindowSize /*size*/) {}
 
     // A modal message; buttons are labels separated by "|" ("OK|Cancel"); returns the
     // 1-based number of the button pressed.

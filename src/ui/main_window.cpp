@@ -15,9 +15,10 @@ namespace velmora {
 
 namespace {
 
-FileDialogConfig SourceDialog() {
+FileDialogConfig SourceDialog(const std::string& folder) {
     return FileDialogConfig{
         .initialName = "test.file",
+        .folder = folder,
         .filter =
             "AC3-Files|*.AC3;*.EAC3;*.EC3|MPA-Files|*.MPA;*.MP1;*.MP2;*.MP3;*.M2A|DTS-Files|*.DTS|All known "
             "files|*.AC3;*.EAC3;*.EC3;*.MPA;*.MP1;*.MP2;*.MP3;*.M2A;*.DTS",
@@ -27,9 +28,10 @@ FileDialogConfig SourceDialog() {
     };
 }
 
-FileDialogConfig TargetDialog() {
+FileDialogConfig TargetDialog(const std::string& folder) {
     return FileDialogConfig{
         .initialName = "test.file",
+        .folder = folder,
         .filter =
             "AC3-Files|*.AC3;*.EAC3;*.EC3|MPA-Files|*.MPA;*.MP1;*.MP2;*.MP3;*.M2A|All known "
             "files|*.AC3;*.EAC3;*.EC3;*.MPA;*.MP1;*.MP2;*.MP3;*.M2A",
@@ -39,19 +41,27 @@ FileDialogConfig TargetDialog() {
     };
 }
 
+// Whole, so the next run's dialog opens there whatever its current folder.
+std::string FolderOf(const std::string& name) {
+    std::error_code error;
+    const std::filesystem::path whole = std::filesystem::absolute(PathFromUtf8(name), error);
+    return error ? std::string() : Utf8FromPath(whole.parent_path());
+}
+
 }  // namespace
 
 // A cancelled dialog changes nothing: what was chosen before, and what the boxes show, stay.
 void MainWindow::cmd_Source_Click() {
-    if (const auto chosen = view_.ShowOpenDialog(SourceDialog())) {
+    if (const auto chosen = view_.ShowOpenDialog(SourceDialog(state_.LastFolder))) {
         state_.SourceName = *chosen;
         SourceChosen();
     }
 }
 
 void MainWindow::cmd_Target_Click() {
-    if (const auto chosen = view_.ShowSaveDialog(TargetDialog())) {
+    if (const auto chosen = view_.ShowSaveDialog(TargetDialog(state_.LastFolder))) {
         state_.TargetName = *chosen;
+        state_.LastFolder = FolderOf(*chosen);
         view_.SetText(TextBox::ed_Target, state_.TargetName);
         UpdateWriteButton();
     }
@@ -80,6 +90,8 @@ void MainWindow::SourceChosen() {
         return;
     }
     view_.SetText(TextBox::ed_Source, state_.SourceName);
+    // However it came (dialog, typed, dropped, named at start), the next dialog opens there.
+    state_.LastFolder = FolderOf(state_.SourceName);
     state_.fileType = FileTypeFromExtension(state_.SourceName);
     state_.TargetName = ProposeTargetName(state_.SourceName, state_.fileType);
     if (const auto delay = DelayFromFileName(state_.SourceName)) {

@@ -14,6 +14,8 @@ struct ProgramState {
     // Set for the rest of the run by a batch run: Write then overwrites without asking.
     bool BatchMode = false;
     std::string SettingsPath;
+    // The folder of the last file chosen, where the next dialog opens (kept between runs).
+    std::string LastFolder;
     FileType fileType = FileType::Ac3;
     StreamInfo streamInfo;
 };

@@ -9,40 +9,38 @@
 
 #include "app/window_events.h"
 #include "support/test_support.h"
-#include "ui/main_view.h"
+#include "ui/recording_view.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
 using test::ReadTextFile;
+using test::RecordingView;
 using test::ScratchDir;
 using test::WriteTextFile;
 
-// Only the check box matters to the two handlers.
-class CheckBoxView : public MainView {
-  public:
-    std::string Text(TextBox) const override { return {}; }
-    void SetText(TextBox, const std::string&) override {}
-    int AddSilentValue() const override { return addSilent; }
-    void SetAddSilentValue(int value) override { addSilent = value; }
-    bool WriteEnabled() const override { return false; }
-    void SetWriteEnabled(bool) override {}
-    void SetProgressMaximum(std::int64_t) override {}
-    void SetProgressValue(std::int64_t) override {}
-    void SetVisible(bool) override {}
-    int ShowMessage(MessageIcon, const std::string&, const std::string&, int) override {
-        ++messages;
-        return 1;
-    }
-    std::optional<std::string> ShowOpenDialog(const FileDialogConfig&) override { return {}; }
-    std::optional<std::string> ShowSaveDialog(const FileDialogConfig&) override { return {}; }
-    void ProcessPendingEvents() override {}
-    void SetBusyPointer(bool) override {}
+// A window run (or a batch run) whose settings file is at path.
+ProgramState RunWith(const std::string& path, bool batch = false) {
+    ProgramState state;
+    state.SettingsPath = path;
+    state.BatchMode = batch;
+    return state;
+}
 
-    int addSilent = -1;  // neither state, so a load that does nothing shows
-    int messages = 0;
-};
+// A view whose check box is in neither state, so a load that does nothing shows.
+RecordingView FreshView() {
+    RecordingView view;
+    view.addSilent = -1;
+    return view;
+}
+
+Settings Box(int addSilentValue, const std::string& lastFolder = {}) {
+    Settings settings;
+    settings.addSilentValue = addSilentValue;
+    settings.lastFolder = lastFolder;
+    return settings;
+}
 
 // The file's lines without blank ones, line ends of either kind.
 std::vector<std::string> Lines(const std::string& text) {
@@ -67,38 +65,41 @@ std::vector<std::string> Lines(const std::string& text) {
 TEST(Settings, FirstRunStartsCheckedAndCloseCreatesTheFile) {
     const ScratchDir dir;
     const std::string path = dir.File("velmora.ini");
-    CheckBoxView view;
-    frm_WinMain_Load(view, path);
+    ProgramState run = RunWith(path);
+    RecordingView view = FreshView();
+    frm_WinMain_Load(view, run);
     EXPECT_EQ(view.addSilent, 1);
     EXPECT_FALSE(fs::exists(path)) << "loading must not create the file";
-    frm_WinMain_Close(view, path);
+    frm_WinMain_Close(view, run);
     EXPECT_EQ(Lines(ReadTextFile(path)), (std::vector<std::string>{"[Settings]", "Add Silence=1"}));
-    EXPECT_EQ(view.messages, 0);
+    EXPECT_TRUE(view.messages.empty());
 }
 
 TEST(Settings, StoredZeroStartsUnchecked) {
     const ScratchDir dir;
     const std::string path = dir.File("velmora.ini");
+    ProgramState run = RunWith(path);
     WriteTextFile(path, "[Settings]\r\nAdd Silence=0\r\n");
-    CheckBoxView view;
-    frm_WinMain_Load(view, path);
+    RecordingView view = FreshView();
+    frm_WinMain_Load(view, run);
     EXPECT_EQ(view.addSilent, 0);
 }
 
 TEST(Settings, UncheckingAndClosingIsRememberedNextRun) {
     const ScratchDir dir;
     const std::string path = dir.File("velmora.ini");
-    CheckBoxView first;
-    frm_WinMain_Load(first, path);
+    ProgramState run = RunWith(path);
+    RecordingView first = FreshView();
+    frm_WinMain_Load(first, run);
     first.addSilent = 0;
-    frm_WinMain_Close(first, path);
-    CheckBoxView second;
-    frm_WinMain_Load(second, path);
+    frm_WinMain_Close(first, run);
+    RecordingView second = FreshView();
+    frm_WinMain_Load(second, run);
     EXPECT_EQ(second.addSilent, 0);
     second.addSilent = 1;
-    frm_WinMain_Close(second, path);
-    CheckBoxView third;
-    frm_WinMain_Load(third, path);
+    frm_WinMain_Close(second, run);
+    RecordingView third = FreshView();
+    frm_WinMain_Load(third, run);
     EXPECT_EQ(third.addSilent, 1);
 }
 
@@ -147,13 +148,67 @@ TEST(Settings, ReadsValuesAsTheirLeadingWholeNumber) {
     const std::string path = dir.File("velmora.ini");
     for (const ValueRow& row : rows) {
         WriteTextFile(path, row.fileText);
-        EXPECT_EQ(LoadSettings(path), row.expected) << "file: " << row.fileText;
+        EXPECT_EQ(LoadSettings(path).addSilentValue, row.expected) << "file: " << row.fileText;
         // Every close saves the box as the start read it: once the file holds that value,
         // it stays byte for byte.
-        ASSERT_TRUE(SaveSettings(path, row.expected)) << "file: " << row.fileText;
+        ASSERT_TRUE(SaveSettings(path, Box(row.expected))) << "file: " << row.fileText;
         const std::string saved = ReadTextFile(path);
-        ASSERT_TRUE(SaveSettings(path, row.expected)) << "file: " << row.fileText;
+        ASSERT_TRUE(SaveSettings(path, Box(row.expected))) << "file: " << row.fileText;
         EXPECT_EQ(ReadTextFile(path), saved) << "file: " << row.fileText;
+    }
+}
+
+TEST(Settings, WindowRunsKeepTheFolderAndTheSizeBatchRunsOnlyTheBox) {
+    const ScratchDir dir;
+    const std::string path = dir.File("velmora.ini");
+    ProgramState window = RunWith(path);
+    RecordingView view;
+    window.LastFolder = "/films/new";
+    view.size = WindowSize{900, 700};
+    frm_WinMain_Close(view, window);
+    EXPECT_EQ(Lines(ReadTextFile(path)),
+              (std::vector<std::string>{"[Settings]", "Add Silence=1", "Last Folder=/films/new",
+                                        "Window Size=900x700"}));
+    ProgramState batch = RunWith(path, true);
+    RecordingView batchView;
+    batchView.addSilent = 0;
+    batchView.size = WindowSize{300, 200};
+    batch.LastFolder = "/elsewhere";
+    frm_WinMain_Close(batchView, batch);
+    // Laid out by hand, the same values: closing leaves the file byte for byte.
+    const std::string byHand = ReadTextFile(path) + "; mine\n";
+    WriteTextFile(path, byHand);
+    frm_WinMain_Close(batchView, batch);
+    ProgramState next = RunWith(path);
+    RecordingView nextView = FreshView();
+    frm_WinMain_Load(nextView, next);
+    EXPECT_EQ(nextView.addSilent, 0);
+    EXPECT_EQ(next.LastFolder, "/films/new");
+    EXPECT_EQ(nextView.size, (WindowSize{900, 700}));
+    frm_WinMain_Close(nextView, next);
+    EXPECT_EQ(ReadTextFile(path), byHand);
+}
+
+TEST(Settings, SizesAndFoldersTheFileCannotHoldAreLeftOut) {
+    const std::vector<std::pair<std::string, std::optional<WindowSize>>> sizes = {
+        {"900x700", WindowSize{900, 700}}, {" 640X480\t", WindowSize{640, 480}},
+        {"0x480", std::nullopt},           {"-5x480", std::nullopt},
+        {"900x", std::nullopt},            {"x700", std::nullopt},
+        {"900x700x1", std::nullopt},       {"+900x700", std::nullopt},
+        {"99999999x1", std::nullopt},      {"wide", std::nullopt},
+    };
+    const ScratchDir dir;
+    const std::string path = dir.File("velmora.ini");
+    for (const auto& [text, size] : sizes) {
+        WriteTextFile(path, "[Settings]\nWindow Size=" + text + "\n");
+        EXPECT_EQ(LoadSettings(path).windowSize, size) << text;
+    }
+    // Readers take blanks off the ends, and a line break would start a line of its own.
+    for (const std::string folder : {" /lead", "/trail ", "/two\n[Other]\nlines"}) {
+        fs::remove(path);
+        ASSERT_TRUE(SaveSettings(path, Box(0, folder)));
+        EXPECT_EQ(Lines(ReadTextFile(path)),
+                  (std::vector<std::string>{"[Settings]", "Add Silence=0"}));
     }
 }
 
@@ -168,7 +223,7 @@ TEST(Settings, SavingKeepsEverythingElse) {
                   "; why this is off\n"
                   "add silence=1\n"
                   "Window=wide\n");
-    ASSERT_TRUE(SaveSettings(path, 0));
+    ASSERT_TRUE(SaveSettings(path, Box(0)));
     // The key found without regard to case is replaced where it stood; the library writes
     // it back in the program's spelling. The byte-order mark the file began with stays.
     const std::vector<std::string> lines = Lines(ReadTextFile(path));
@@ -182,14 +237,14 @@ TEST(Settings, SavingKeepsEverythingElse) {
         "Window=wide",
     };
     EXPECT_EQ(lines, expected);
-    EXPECT_EQ(LoadSettings(path), 0);
+    EXPECT_EQ(LoadSettings(path).addSilentValue, 0);
 }
 
 TEST(Settings, SavingAddsTheSectionToAnExistingFile) {
     const ScratchDir dir;
     const std::string path = dir.File("velmora.ini");
     WriteTextFile(path, "[Other]\nColour=blue\n");
-    ASSERT_TRUE(SaveSettings(path, 1));
+    ASSERT_TRUE(SaveSettings(path, Box(1)));
     EXPECT_EQ(Lines(ReadTextFile(path)),
               (std::vector<std::string>{"[Other]", "Colour=blue", "[Settings]", "Add Silence=1"}));
 }
@@ -198,7 +253,7 @@ TEST(Settings, SavingLeavesOneEntryOfTheKey) {
     const ScratchDir dir;
     const std::string path = dir.File("velmora.ini");
     WriteTextFile(path, "[Settings]\nAdd Silence=0\nADD SILENCE=0\n");
-    ASSERT_TRUE(SaveSettings(path, 1));
+    ASSERT_TRUE(SaveSettings(path, Box(1)));
     EXPECT_EQ(Lines(ReadTextFile(path)), (std::vector<std::string>{"[Settings]", "Add Silence=1"}));
 }
 
@@ -212,8 +267,8 @@ TEST(Settings, ASectionLineWithoutItsBracketIsNeverRewritten) {
     for (const std::string text :
          {"[Settings\nAdd Silence=0\n", "[g\nA=", "x\n\xEF\xBB\xBF[y=\n"}) {
         WriteTextFile(path, text);
-        EXPECT_FALSE(SaveSettings(path, 1));
-        EXPECT_FALSE(SaveSettings(path, 1));
+        EXPECT_FALSE(SaveSettings(path, Box(1)));
+        EXPECT_FALSE(SaveSettings(path, Box(1)));
         EXPECT_EQ(ReadTextFile(path), text);
     }
 }
@@ -224,8 +279,8 @@ TEST(Settings, StoresOnlyWhatTheBoxDid) {
     const std::string path = dir.File("velmora.ini");
     const std::vector<std::pair<int, int>> rows = {{1, 1}, {0, 0}, {2, 0}, {-1, 0}};
     for (const auto& [boxValue, stored] : rows) {
-        ASSERT_TRUE(SaveSettings(path, boxValue));
-        EXPECT_EQ(LoadSettings(path), stored) << "box value " << boxValue;
+        ASSERT_TRUE(SaveSettings(path, Box(boxValue)));
+        EXPECT_EQ(LoadSettings(path).addSilentValue, stored) << "box value " << boxValue;
     }
 }
 
@@ -233,17 +288,18 @@ TEST(Settings, UnreadableFileGivesTheDefaultAndIsLeftAlone) {
     // A folder where the file should be: it can be neither read nor written.
     const ScratchDir dir;
     const std::string path = dir.File("velmora.ini");
+    ProgramState run = RunWith(path);
     fs::create_directory(path);
     test::WriteTextFile(fs::path(path) / "keep.txt", "x");
-    CheckBoxView view;
-    frm_WinMain_Load(view, path);
+    RecordingView view = FreshView();
+    frm_WinMain_Load(view, run);
     EXPECT_EQ(view.addSilent, 1);
     view.addSilent = 0;
-    EXPECT_FALSE(SaveSettings(path, 0));
-    frm_WinMain_Close(view, path);
+    EXPECT_FALSE(SaveSettings(path, Box(0)));
+    frm_WinMain_Close(view, run);
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_EQ(ReadTextFile(fs::path(path) / "keep.txt"), "x");
-    EXPECT_EQ(view.messages, 0);
+    EXPECT_TRUE(view.messages.empty());
 }
 
 TEST(Settings, UnwritablePlaceFailsSilently) {
@@ -254,13 +310,14 @@ TEST(Settings, UnwritablePlaceFailsSilently) {
     const std::vector<std::string> paths = {"/proc/velmora.ini", dir.File("plain") + "/velmora.ini",
                                             dir.File("plain") + "/deeper/velmora.ini"};
     for (const std::string& path : paths) {
-        CheckBoxView view;
-        frm_WinMain_Load(view, path);
+        ProgramState run = RunWith(path);
+        RecordingView view = FreshView();
+        frm_WinMain_Load(view, run);
         EXPECT_EQ(view.addSilent, 1) << path;
-        EXPECT_FALSE(SaveSettings(path, 0)) << path;
-        frm_WinMain_Close(view, path);
+        EXPECT_FALSE(SaveSettings(path, Box(0))) << path;
+        frm_WinMain_Close(view, run);
         EXPECT_FALSE(fs::exists(path)) << path;
-        EXPECT_EQ(view.messages, 0) << path;
+        EXPECT_TRUE(view.messages.empty()) << path;
     }
     EXPECT_EQ(ReadTextFile(dir.File("plain")), "not a folder");
 }
@@ -269,9 +326,10 @@ TEST(Settings, FirstSaveMakesTheMissingFoldersPrivateToTheUser) {
     // $XDG_CONFIG_HOME/velmora does not exist before the first save, nor may ~/.config.
     const ScratchDir dir;
     const std::string path = dir.File("config/velmora/velmora.ini");
-    CheckBoxView view;
+    ProgramState run = RunWith(path);
+    RecordingView view = FreshView();
     view.addSilent = 0;
-    frm_WinMain_Close(view, path);
+    frm_WinMain_Close(view, run);
     EXPECT_EQ(ReadTextFile(path), "[Settings]\nAdd Silence=0\n");
     for (const char* folder : {"config", "config/velmora"}) {
         EXPECT_EQ(fs::status(dir.File(folder)).permissions() & fs::perms::all, fs::perms::owner_all)

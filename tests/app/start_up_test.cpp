@@ -335,7 +335,7 @@ TEST_F(StartUpTest, SilenceSwitchesOverrideTheStoredStateForThisRunOnly) {
     for (const SilenceRow& row : rows) {
         const std::string stored = "[Settings]\nAdd Silence=" + std::to_string(row.stored) + "\n";
         test::WriteTextFile(state.SettingsPath, stored);
-        frm_WinMain_Load(view, state.SettingsPath);
+        frm_WinMain_Load(view, state);
         std::vector<std::string> arguments = {"/Source", source, "/Target", dir.File("out.ac3"),
                                               "/Startdelay", "0"};
         if (!row.switchGiven.empty()) {
@@ -347,9 +347,9 @@ TEST_F(StartUpTest, SilenceSwitchesOverrideTheStoredStateForThisRunOnly) {
         EXPECT_EQ(view.addSilent, row.box) << row.switchGiven;
         // The run itself stores nothing; the user closing the window does.
         EXPECT_EQ(test::ReadTextFile(state.SettingsPath), stored) << row.switchGiven;
-        frm_WinMain_Close(view, state.SettingsPath);
+        frm_WinMain_Close(view, state);
         test::EventLogView nextRun;
-        frm_WinMain_Load(nextRun, state.SettingsPath);
+        frm_WinMain_Load(nextRun, state);
         EXPECT_EQ(nextRun.addSilent, row.box) << row.switchGiven;
     }
 }

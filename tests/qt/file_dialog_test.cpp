@@ -16,6 +16,7 @@ namespace {
 
 const FileDialogConfig kSourceDialog{
     .initialName = "test.file",
+    .folder = "",
     .filter = "AC3-Files|*.AC3|MPA-Files|*.MPA|DTS-Files|*.DTS|All known files|*.AC3;*.MPA;*.DTS",
     .selectedFilter = 4,
     .title = "Open Source File",
@@ -24,6 +25,7 @@ const FileDialogConfig kSourceDialog{
 
 const FileDialogConfig kTargetDialog{
     .initialName = "test.file",
+    .folder = "",
     .filter = "AC3-Files|*.AC3|MPA-Files|*.MPA|All known files|*.AC3;*.MPA",
     .selectedFilter = 3,
     .title = "Open Target File",
@@ -137,6 +139,12 @@ TEST(MakeFileDialog, StartsInTheFolderGivenWhenItExists) {
     const auto missing =
         MakeFileDialog(kSourceDialog, FileDialogKind::Open, nullptr, folder + "/gone");
     EXPECT_NE(missing->directory().absolutePath(), QDir(folder + "/gone").absolutePath());
+
+    // No folder from the box: the last one used.
+    FileDialogConfig last = kSourceDialog;
+    last.folder = dir.Path().string();
+    const auto inLast = MakeFileDialog(last, FileDialogKind::Open, nullptr, folder + "/gone");
+    EXPECT_EQ(inLast->directory().absolutePath(), QDir(folder).absolutePath());
 }
 
 }  // namespace

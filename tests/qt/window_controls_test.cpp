@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <array>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "platform/qt/qt_main_view.h"
@@ -100,23 +101,35 @@ TEST(QtMainView, InformationBoxIsMonospacedAndReadOnly) {
 // The whole window, Write and the progress bar included, lies on the screen it opens on,
 // and may be made smaller than it opens. Also run at twice the scale on a small screen.
 TEST(QtMainView, FitsTheScreenAtAnyScale) {
-    QtMainView window;
-    window.SetVisible(true);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const QRect screen = window.screen()->availableGeometry();
-    const auto where = [](const QRect& r) {
-        return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " +
-               std::to_string(r.width()) + "x" + std::to_string(r.height());
-    };
-    EXPECT_TRUE(screen.contains(window.frameGeometry()))
-        << where(window.frameGeometry()) << " on " << where(screen);
-    EXPECT_LE(window.minimumSizeHint().width(), screen.width());
-    EXPECT_LE(window.minimumSizeHint().height(), screen.height());
-    for (const char* name : {"cmd_Write", "pro_Status"}) {
-        auto* control = window.findChild<QWidget*>(QString::fromLatin1(name));
-        ASSERT_NE(control, nullptr) << name;
-        const QRect global(control->mapToGlobal(QPoint(0, 0)), control->size());
-        EXPECT_TRUE(screen.contains(global)) << name << " at " << where(global);
+    // The first size, and sizes stored by an earlier run on a bigger or denser screen.
+    for (const auto stored : {std::optional<WindowSize>(), std::optional(WindowSize{5000, 4000}),
+                              std::optional(WindowSize{10, 10})}) {
+        QtMainView window;
+        if (stored) {
+            window.Resize(*stored);
+        }
+        window.SetVisible(true);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        const QRect screen = window.screen()->availableGeometry();
+        const auto where = [](const QRect& r) {
+            return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " +
+                   std::to_string(r.width()) + "x" + std::to_string(r.height());
+        };
+        EXPECT_TRUE(screen.contains(window.frameGeometry()))
+            << where(window.frameGeometry()) << " on " << where(screen);
+        EXPECT_LE(window.minimumSizeHint().width(), screen.width());
+        EXPECT_LE(window.minimumSizeHint().height(), screen.height());
+        for (const char* name : {"cmd_Write", "pro_Status"}) {
+            auto* control = window.findChild<QWidget*>(QString::fromLatin1(name));
+            ASSERT_NE(control, nullptr) << name;
+            const QRect global(control->mapToGlobal(QPoint(0, 0)), control->size());
+            EXPECT_TRUE(screen.contains(global)) << name << " at " << where(global);
+        }
+        // What the next run is given back is what it shows.
+        const auto size = window.Size();
+        ASSERT_TRUE(size.has_value());
+        window.Resize(*size);
+        EXPECT_EQ(window.Size(), size);
     }
 }
 

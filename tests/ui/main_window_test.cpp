@@ -55,6 +55,16 @@ TEST_F(MainWindowTest, DialogsAreSetUpAsTheOriginalOnes) {
     EXPECT_EQ(save.selectedFilter, 3);
     EXPECT_EQ(save.title, "Open Target File");
     EXPECT_EQ(save.flags, 0x2U);
+    EXPECT_EQ(open.folder + save.folder, "");
+    // Then both open in the folder of the file chosen last, this run or (through the
+    // settings) the one before.
+    const std::string sub = dir.File("sub");
+    std::filesystem::create_directory(sub);
+    view.dialogAnswer = sub + "/out.ac3";
+    window.cmd_Target_Click();
+    window.cmd_Source_Click();
+    EXPECT_EQ(view.openDialogs.back().folder, sub);
+    EXPECT_EQ(state.LastFolder, sub);
 }
 
 TEST_F(MainWindowTest, ChoosingASourceFillsTheWindow) {

@@ -38,6 +38,8 @@ class RecordingView : public MainView {
     void SetProgressMaximum(std::int64_t maximum) override { progressMaximum = maximum; }
     void SetProgressValue(std::int64_t value) override { progressValue = value; }
     void SetVisible(bool value) override { visible = value; }
+    std::optional<WindowSize> Size() const override { return size; }
+    void Resize(WindowSize value) override { size = value; }
     int ShowMessage(MessageIcon icon, const std::string& text, const std::string& buttons,
                     int defaultButton) override {
         messages.push_back({icon, text, buttons, defaultButton});
@@ -66,6 +68,7 @@ class RecordingView : public MainView {
     std::int64_t progressMaximum = 0;
     std::int64_t progressValue = 0;
     bool visible = false;
+    std::optional<WindowSize> size;
     bool busyPointer = false;
     int eventPasses = 0;
     std::vector<ShownMessage> messages;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/file_names.h"
@@ -240,7 +241,8 @@ TEST(WindowsPrograms, WindowWritesAndKeepsTheCheckBoxForTheNextStart) {
     // A copy of the program, so that its velmora.ini lies in this test's folder.
     const std::string program = dir.File("velmora.exe");
     fs::copy_file(std::string(VELMORA_BINARY_DIR) + "/src/velmora.exe", program);
-    test::WriteTextFile(dir.File("velmora.ini"), "[Settings]\r\nAdd Silence=0\r\n");
+    test::WriteTextFile(dir.File("velmora.ini"),
+                        "[Settings]\r\nAdd Silence=0\r\nWindow Size=760x520\r\n");
     const std::string source = dir.File("Evening News.ac3");
     MakeAc3(source, 3);
 
@@ -260,6 +262,11 @@ TEST(WindowsPrograms, WindowWritesAndKeepsTheCheckBoxForTheNextStart) {
     const HWND window = found.window;
 
     EXPECT_EQ(ControlText(window, kEdSource), WindowsName(source));
+    RECT client{};
+    ::GetClientRect(window, &client);
+    const unsigned dpi = ::GetDpiForWindow(window);
+    EXPECT_EQ(client.right, ::MulDiv(760, static_cast<int>(dpi), 96));
+    EXPECT_EQ(client.bottom, ::MulDiv(520, static_cast<int>(dpi), 96));
     // The name box has its sunken border, and its line of text stands level with its label.
     const HWND box = ::GetDlgItem(window, kEdSource);
     EXPECT_NE(::GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
@@ -294,9 +301,17 @@ TEST(WindowsPrograms, WindowWritesAndKeepsTheCheckBoxForTheNextStart) {
     EXPECT_EQ(status, 0u);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
-    EXPECT_EQ(::GetPrivateProfileIntW(L"Settings", L"Add Silence", 7,
-                                      Wide(WindowsName(dir.File("velmora.ini"))).c_str()),
-              1u);
+    const std::wstring ini = Wide(WindowsName(dir.File("velmora.ini")));
+    EXPECT_EQ(::GetPrivateProfileIntW(L"Settings", L"Add Silence", 7, ini.c_str()), 1u);
+    // The source's folder and the size, for the next start's dialogs and window.
+    for (const auto& [key, value] :
+         {std::pair{L"Last Folder", Wide(WindowsName(dir.Path().string()))},
+          std::pair{L"Window Size", std::wstring(L"760x520")}}) {
+        std::wstring stored(4096, L'\0');
+        stored.resize(::GetPrivateProfileStringW(L"Settings", key, L"", stored.data(),
+                                                 static_cast<DWORD>(stored.size()), ini.c_str()));
+        EXPECT_EQ(stored, value);
+    }
 
     // The next start reads the stored 1: frames added at the start are silence, without
     // /Silence on the command line.

@@ -56,8 +56,12 @@ std::unique_ptr<QFileDialog> MakeFileDialog(const FileDialogConfig& config, File
     if (config.selectedFilter >= 1 && config.selectedFilter <= filters.size()) {
         dialog->selectNameFilter(filters[config.selectedFilter - 1]);
     }
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
-        dialog->setDirectory(folder);
+    // The folder of the name in the box, else the last one used (which may be gone since).
+    for (const QString& start : {folder, QFile::decodeName(config.folder.c_str())}) {
+        if (!start.isEmpty() && QFileInfo(start).isDir()) {
+            dialog->setDirectory(start);
+            break;
+        }
     }
     dialog->selectFile(QString::fromStdString(config.initialName));
     return dialog;

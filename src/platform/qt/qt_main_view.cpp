@@ -226,11 +226,27 @@ void QtMainView::BuildLayout() {
     const int report = edInfo_->fontMetrics().lineSpacing() * 20;
     QSize first = sizeHint().expandedTo(QSize(760, 0));
     first.rheight() += std::max(0, report - edInfo_->sizeHint().height());
+    resize(Fitted(first));
+}
+
+QSize QtMainView::Fitted(QSize wanted) const {
     if (const QScreen* shown = screen()) {
         // Less the room a window manager's frame and title bar usually take.
-        first = first.boundedTo(shown->availableGeometry().size() - QSize(16, 48));
+        wanted = wanted.boundedTo(shown->availableGeometry().size() - QSize(16, 48));
     }
-    resize(first.expandedTo(minimumSizeHint()));
+    return wanted.expandedTo(minimumSizeHint());
+}
+
+std::optional<WindowSize> QtMainView::Size() const {
+    // A minimised or maximised window says nothing of the size the user gave it.
+    if (isMinimized() || isMaximized() || isFullScreen()) {
+        return std::nullopt;
+    }
+    return WindowSize{width(), height()};
+}
+
+void QtMainView::Resize(WindowSize size) {
+    resize(Fitted(QSize(size.width, size.height)));
 }
 
 void QtMainView::Attach(MainWindow& logic, std::function<void()> onClose) {

@@ -38,6 +38,8 @@ class QtMainView final : public QWidget, public MainView {
     void SetProgressMaximum(std::int64_t maximum) override;
     void SetProgressValue(std::int64_t value) override;
     void SetVisible(bool visible) override;
+    [[nodiscard]] std::optional<WindowSize> Size() const override;
+    void Resize(WindowSize size) override;
     int ShowMessage(MessageIcon icon, const std::string& text, const std::string& buttons,
                     int defaultButton) override;
     std::optional<std::string> ShowOpenDialog(const FileDialogConfig& config) override;
@@ -66,6 +68,8 @@ class QtMainView final : public QWidget, public MainView {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    // The size within the screen's room and no smaller than the controls need.
+    [[nodiscard]] QSize Fitted(QSize wanted) const;
     void BuildLayout();
     // Runs one piece of the logic, unless another is still running (a write lets the window
     // repaint, and a drop can arrive meanwhile); afterwards the pointer is always restored.

@@ -8,6 +8,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 #include <vector>
@@ -154,6 +155,7 @@ std::optional<std::string> RunFileDialog(HWND owner, const FileDialogConfig& con
     }
     const std::wstring filter = DialogFilter(config.filter);
     const std::wstring title = WideFromUtf8(config.title);
+    const std::wstring folder = WideFromUtf8(config.folder);
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
@@ -162,6 +164,7 @@ std::optional<std::string> RunFileDialog(HWND owner, const FileDialogConfig& con
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrTitle = title.c_str();
+    dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     // The given flags, plus what every modern dialog wants: the Explorer look, and the
     // program's current folder left where it was.
     dialog.Flags = config.flags | OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
@@ -226,10 +229,37 @@ Win32MainView::Win32MainView() {
     CreateControls();
     ApplyDpi(::GetDpiForWindow(window_));
     // The first size: wider than the least, so long names fit.
-    RECT frame{0, 0, Scaled(780, dpi_), Scaled(600, dpi_)};
+    Resize(WindowSize{780, 600});
+}
+
+std::optional<WindowSize> Win32MainView::Size() const {
+    RECT client{};
+    // A minimised or maximised window says nothing of the size the user gave it.
+    if (window_ == nullptr || ::IsIconic(window_) || ::IsZoomed(window_) ||
+        !::GetClientRect(window_, &client)) {
+        return std::nullopt;
+    }
+    return WindowSize{::MulDiv(client.right, 96, static_cast<int>(dpi_)),
+                      ::MulDiv(client.bottom, 96, static_cast<int>(dpi_))};
+}
+
+void Win32MainView::Resize(WindowSize size) {
+    if (window_ == nullptr) {
+        return;
+    }
+    RECT frame{0, 0, Scaled(size.width, dpi_), Scaled(size.height, dpi_)};
     ::AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE,
                                WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, dpi_);
-    ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+    int width = frame.right - frame.left;
+    int height = frame.bottom - frame.top;
+    // Within the screen's work area; the least size (WM_GETMINMAXINFO) still holds.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (::GetMonitorInfoW(::MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        width = std::min(width, static_cast<int>(monitor.rcWork.right - monitor.rcWork.left));
+        height = std::min(height, static_cast<int>(monitor.rcWork.bottom - monitor.rcWork.top));
+    }
+    ::SetWindowPos(window_, nullptr, 0, 0, width, height,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     Layout();
 }

@@ -37,6 +37,8 @@ class Win32MainView final : public MainView {
     void SetProgressMaximum(std::int64_t maximum) override;
     void SetProgressValue(std::int64_t value) override;
     void SetVisible(bool visible) override;
+    [[nodiscard]] std::optional<WindowSize> Size() const override;
+    void Resize(WindowSize size) override;
     int ShowMessage(MessageIcon icon, const std::string& text, const std::string& buttons,
                     int defaultButton) override;
     std::optional<std::string> ShowOpenDialog(const FileDialogConfig& config) override;
