@@ -1,7 +1,6 @@
 // Reads the first frame header of a source and describes the stream.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -17,8 +16,6 @@ struct SourceAnalysis {
     // The whole source information text with "\r\n" line ends. Empty optional when the
     // source does not exist: the window then keeps the text it shows.
     std::optional<std::string> report;
-    // Byte 4 of the file (0 when nothing was read); for AC-3 it holds fscod and frmsizecod.
-    std::uint8_t fifthByte = 0;
 };
 
 // The type comes from the caller (the name's extension), never from the content.

@@ -1,6 +1,8 @@
 // Report pieces shared by the source and the target information.
 #include "analysis/report_text.h"
 
+#include <array>
+
 #include "common/number_text.h"
 
 namespace velmora {
@@ -46,6 +48,38 @@ std::string FrameRateSentence(float framesPerSecond) {
         return "There is 1 frame in one second.";
     }
     return "There are " + FrameRateText(framesPerSecond) + " frames in one second.";
+}
+
+std::string LengthLines(std::int64_t frames, float framesPerSecond, bool fits) {
+    std::string lines = "Length: " + std::to_string(frames) + "frames (" +
+                        FramesToTime(frames, framesPerSecond) + ")\r\n";
+    if (!fits) {
+        lines +=
+            "WARNING> Filelength is not OK.\r\n"
+            "WARNING> Possible corrupted file or\r\n"
+            "WARNING> last frame is too short.\r\n";
+    }
+    return lines;
+}
+
+std::string KilohertzText(std::int32_t rate) {
+    std::string text = std::to_string(rate / 1000);
+    if (rate % 1000 != 0) {
+        std::string fraction = std::to_string(rate % 1000);
+        fraction.insert(0, 3 - fraction.size(), '0');
+        text += "." + fraction.substr(0, fraction.find_last_not_of('0') + 1);
+    }
+    return text;
+}
+
+std::string ChannelText(int acmod, int lfeon) {
+    static constexpr std::array<const char*, 8> kLayouts = {
+        "1+1", "1.", "2.", "3.", "2/1.", "3/1.", "2/2.", "5."};
+    const std::string layout = kLayouts[static_cast<std::size_t>(acmod & 7)];
+    if (acmod == 0) {
+        return lfeon != 0 ? layout + ".1" : layout;
+    }
+    return layout + (lfeon != 0 ? "1" : "0");
 }
 
 }  // namespace velmora

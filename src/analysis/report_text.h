@@ -22,4 +22,14 @@ inline constexpr std::string_view kSourceInformationHeading = "Source file infor
 // without a line end.
 [[nodiscard]] std::string FrameRateSentence(float framesPerSecond);
 
+// "Length: <n>frames (<time>)\r\n", and the warning when the file cannot be that many whole
+// frames.
+[[nodiscard]] std::string LengthLines(std::int64_t frames, float framesPerSecond, bool fits);
+
+// "48", "44.1", "22.05": a sampling rate in kHz as the reports write it.
+[[nodiscard]] std::string KilohertzText(std::int32_t rate);
+
+// "1.0", "2.0", "5.1": AC-3 channels in front and behind, then the low-frequency channel.
+[[nodiscard]] std::string ChannelText(int acmod, int lfeon);
+
 }  // namespace velmora

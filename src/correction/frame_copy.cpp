@@ -11,6 +11,7 @@
 
 #include "correction/read_ahead.h"
 
+#include "formats/format_table.h"
 #include "formats/frame_facts.h"
 #include "formats/mpeg_audio_frame.h"
 #include "formats/mpeg_info_frame.h"

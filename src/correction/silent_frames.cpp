@@ -10,6 +10,7 @@
 
 #include "formats/ac3_frame.h"
 #include "formats/eac3_frame.h"
+#include "formats/format_table.h"
 #include "formats/mpeg_audio_frame.h"
 #include "silent_eac3_frame.h"
 #include "silent_mpeg_frame.h"
@@ -73,10 +74,10 @@ std::optional<Frame> BuildAc3(int fscod, int frmsizecod, const Ac3Bsi& bsi) {
 
 // AC-3: the stored template where it fits, else frames built like it. At 44.1 kHz the two
 // codes of a pair differ by one word, and streams mix them to keep their bit rate.
-bool LoadAc3(StreamInfo& info, std::uint8_t fifthByte) {
+bool LoadAc3(StreamInfo& info) {
     const Ac3Header header = DecodeAc3Header(info.FirstUnit);
     const Ac3Bsi bsi = DecodeAc3Bsi(info.FirstUnit);
-    if (const std::optional<TemplateSpan> stored = TemplateFor(fifthByte, bsi)) {
+    if (const std::optional<TemplateSpan> stored = TemplateFor(info.FirstUnit[4], bsi)) {
         const auto first = SilentFrameTemplates.begin() + static_cast<std::ptrdiff_t>(stored->offset);
         info.SilentFrame.assign(first, first + static_cast<std::ptrdiff_t>(stored->size));
         return true;
@@ -144,9 +145,11 @@ bool LoadAc3Unit(StreamInfo& info) {
     return true;
 }
 
+}  // namespace
+
 // MPEG audio: the first audio frame's version, layer, rate and channel mode, at its bit rate
 // (also in a VBR stream); frames with and without the padding slot keep the byte rate.
-bool LoadMpegAudio(StreamInfo& info) {
+bool LoadMpegAudioSilence(StreamInfo& info) {
     const MpegAudioHeader header = DecodeMpegAudioHeader(info.FirstUnit);
     SilentMpegFrameParams params;
     params.versionId = header.versionId;
@@ -183,10 +186,15 @@ bool LoadMpegAudio(StreamInfo& info) {
     return true;
 }
 
-}  // namespace
+// A unit of one AC-3 frame, or of E-AC-3 frames (with an AC-3 frame first in 7.1).
+bool LoadAc3Silence(StreamInfo& info) {
+    const Ac3Header header = DecodeAc3Header(info.FirstUnit);
+    const bool plainAc3 = !IsEac3Bsid(AnyAc3Bsid(info.FirstUnit)) &&
+                          info.FrameLength == Ac3FrameLength(header.fscod, header.frmsizecod);
+    return plainAc3 ? LoadAc3(info) : LoadAc3Unit(info);
+}
 
-void LoadSilentFrame(StreamInfo& info, FileType fileType, std::uint8_t fifthByte,
-                     int addSilentValue) {
+void LoadSilentFrame(StreamInfo& info, FileType fileType, int addSilentValue) {
     info.SilentFrameLoaded = false;
     info.SilentFrameLong.clear();
     info.SilentFrameAverage = 0.0;
@@ -195,24 +203,8 @@ void LoadSilentFrame(StreamInfo& info, FileType fileType, std::uint8_t fifthByte
     if (addSilentValue != 1 || info.FrameLength <= 0 || info.FirstUnit.empty()) {
         return;
     }
-    bool loaded = false;
-    switch (fileType) {
-        case FileType::Ac3: {
-            // A unit of one AC-3 frame, or of E-AC-3 frames (with an AC-3 frame first in 7.1).
-            const Ac3Header header = DecodeAc3Header(info.FirstUnit);
-            const bool plainAc3 =
-                !IsEac3Bsid(AnyAc3Bsid(info.FirstUnit)) &&
-                info.FrameLength == Ac3FrameLength(header.fscod, header.frmsizecod);
-            loaded = plainAc3 ? LoadAc3(info, fifthByte) : LoadAc3Unit(info);
-            break;
-        }
-        case FileType::MpegAudio:
-            loaded = LoadMpegAudio(info);
-            break;
-        case FileType::Dts:
-        case FileType::Unknown:
-            break;  // building a silent DTS frame would take a DTS encoder
-    }
+    const auto load = FormatOf(fileType).loadSilence;
+    const bool loaded = load != nullptr && load(info);
     if (!loaded) {
         info.SilentFrame.assign(static_cast<std::size_t>(info.FrameLength), 0);
         info.SilentFrameLong.clear();

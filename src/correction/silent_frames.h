@@ -19,7 +19,12 @@ extern const std::array<std::uint8_t, 4096> SilentFrameTemplates;
 // source's first frame (info.FirstUnit): a stored template for the streams they were
 // made for, else one built for the stream's own rate, size and layout. DTS gets none.
 // Always clears SilentFrameLoaded (and the longer frame of a pair) first.
-void LoadSilentFrame(StreamInfo& info, FileType fileType, std::uint8_t fifthByte,
-                     int addSilentValue);
+void LoadSilentFrame(StreamInfo& info, FileType fileType, int addSilentValue);
+
+// Each format's silent unit for info.FirstUnit (SilentFrame, and SilentFrameLong with
+// SilentFrameAverage for streams of two frame sizes); false when the stream's syntax is
+// beyond the builder.
+bool LoadAc3Silence(StreamInfo& info);
+bool LoadMpegAudioSilence(StreamInfo& info);
 
 }  // namespace velmora

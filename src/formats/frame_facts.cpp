@@ -11,12 +11,8 @@
 
 namespace velmora {
 
-namespace {
-
-// The AC-3 family: an AC-3 frame (bsid up to 10) or an independent E-AC-3 frame of
-// substream 0, followed by the E-AC-3 frames that extend it (dependent frames and further
-// independent substreams, as in 7.1 streams).
-FrameFacts Ac3Facts(std::span<const std::uint8_t> bytes) {
+// The AC-3 family: 7.1 streams extend each frame by further substreams.
+FrameFacts Ac3UnitFacts(std::span<const std::uint8_t> bytes) {
     FrameFacts facts;
     const int bsid = AnyAc3Bsid(bytes);
     if (IsEac3Bsid(bsid)) {
@@ -69,8 +65,7 @@ FrameFacts MpegAudioFacts(std::span<const std::uint8_t> bytes) {
     return facts;
 }
 
-// A DTS core frame and, in DTS-HD, the extension substreams that follow it.
-FrameFacts DtsFacts(std::span<const std::uint8_t> bytes) {
+FrameFacts DtsUnitFacts(std::span<const std::uint8_t> bytes) {
     const DtsHeader header = DecodeDtsHeader(bytes);
     FrameFacts facts;
     facts.syncOk = DtsSyncOk(header);
@@ -91,33 +86,6 @@ FrameFacts DtsFacts(std::span<const std::uint8_t> bytes) {
     }
     facts.length = static_cast<std::int64_t>(at);
     return facts;
-}
-
-}  // namespace
-
-FrameFacts ReadFrameFacts(FileType fileType, std::span<const std::uint8_t> bytes) {
-    switch (fileType) {
-        case FileType::MpegAudio:
-            return MpegAudioFacts(bytes);
-        case FileType::Dts:
-            return DtsFacts(bytes);
-        case FileType::Ac3:
-        default:
-            // Any other type code is treated as AC-3, as the file names are.
-            return Ac3Facts(bytes);
-    }
-}
-
-FrameFacts FrameFactsReader::Read(std::span<const std::uint8_t> bytes) {
-    if (fileType_ != FileType::MpegAudio || bytes.size() < 3) {
-        return ReadFrameFacts(fileType_, bytes);
-    }
-    const auto header = static_cast<std::uint32_t>(bytes[0] << 16 | bytes[1] << 8 | bytes[2]);
-    Remembered& slot = remembered_[bytes[2]];
-    if (!slot.used || slot.header != header) {
-        slot = {true, header, ReadFrameFacts(fileType_, bytes)};
-    }
-    return slot.facts;
 }
 
 }  // namespace velmora

@@ -1,12 +1,9 @@
 // One description per format: what a frame's own header says about that frame.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
-
-#include "formats/file_type.h"
 
 namespace velmora {
 
@@ -29,29 +26,14 @@ struct FrameFacts {
     bool operator==(const FrameFacts&) const = default;
 };
 
-// Reads the unit that starts at bytes[0]; `bytes` should hold everything available from
-// there, since a unit ends only where the next one starts. Missing bytes read as 0.
-[[nodiscard]] FrameFacts ReadFrameFacts(FileType fileType, std::span<const std::uint8_t> bytes);
-
-// ReadFrameFacts for a walk over one stream's frames, one after another. An MPEG audio
-// frame's facts follow from its first three header bytes, and a stream repeats a handful of
-// them (its bit rates, with and without padding), so they are decoded once and remembered:
-// MP3 frames are short, and the walk asks for every one of them.
-class FrameFactsReader {
-  public:
-    explicit FrameFactsReader(FileType fileType) : fileType_(fileType) {}
-
-    [[nodiscard]] FrameFacts Read(std::span<const std::uint8_t> bytes);
-
-  private:
-    struct Remembered {
-        bool used = false;
-        std::uint32_t header = 0;  // the first three bytes
-        FrameFacts facts;
-    };
-
-    FileType fileType_;
-    std::array<Remembered, 256> remembered_{};  // by the third byte, which varies most
-};
+// The unit that starts at bytes[0], for each format: `bytes` should hold everything
+// available from there, since a unit ends only where the next one starts. Missing bytes
+// read as 0.
+// An AC-3 frame (bsid up to 10) or an independent E-AC-3 frame of substream 0, with the
+// E-AC-3 frames that extend it (dependent frames and further independent substreams).
+[[nodiscard]] FrameFacts Ac3UnitFacts(std::span<const std::uint8_t> bytes);
+[[nodiscard]] FrameFacts MpegAudioFacts(std::span<const std::uint8_t> bytes);
+// A DTS core frame and, in DTS-HD, the extension substreams that follow it.
+[[nodiscard]] FrameFacts DtsUnitFacts(std::span<const std::uint8_t> bytes);
 
 }  // namespace velmora

@@ -2,10 +2,10 @@
 #include "ui/file_naming.h"
 
 #include <algorithm>
-#include <array>
 
 #include "common/ascii_text.h"
 #include "common/number_text.h"
+#include "formats/format_table.h"
 
 namespace velmora {
 
@@ -15,28 +15,14 @@ std::string_view LastCharacters(std::string_view text, std::size_t count) {
     return text.size() <= count ? text : text.substr(text.size() - count);
 }
 
-// Names of a type that its type word does not cover, as the extension stands in the name
+// Names of a format that its type word does not cover, as the extension stands in the name
 // (".mp3", ".EAC3"); empty for every other name.
-std::string_view KeptExtension(std::string_view name, FileType type) {
-    static constexpr std::array<std::string_view, 4> kMpegAudio = {".MP1", ".MP2", ".MP3", ".M2A"};
-    static constexpr std::array<std::string_view, 2> kAc3 = {".EAC3", ".EC3"};
-    const auto match = [&](auto& endings) -> std::string_view {
-        for (const std::string_view ending : endings) {
-            const std::string_view tail = LastCharacters(name, ending.size());
-            if (tail.size() == ending.size() && AsciiUpperCase(tail) == ending) {
-                return tail;
-            }
+std::string_view KeptExtension(std::string_view name, const FormatRow& format) {
+    for (const std::string_view ending : format.ownExtensions) {
+        const std::string_view tail = LastCharacters(name, ending.size());
+        if (!ending.empty() && tail.size() == ending.size() && AsciiUpperCase(tail) == ending) {
+            return tail;
         }
-        return {};
-    };
-    switch (type) {
-        case FileType::MpegAudio:
-            return match(kMpegAudio);
-        case FileType::Ac3:
-            return match(kAc3);
-        case FileType::Dts:
-        case FileType::Unknown:
-            break;
     }
     return {};
 }
@@ -46,47 +32,21 @@ std::string_view KeptExtension(std::string_view name, FileType type) {
 FileType FileTypeFromExtension(std::string_view name) {
     // No dot is needed in front: "filedts" is a DTS file too.
     const std::string ending = AsciiUpperCase(LastCharacters(name, 3));
-    if (ending == "MPA" || !KeptExtension(name, FileType::MpegAudio).empty()) {
-        return FileType::MpegAudio;
-    }
-    if (ending == "DTS") {
-        return FileType::Dts;
+    for (const FormatRow& format : Formats()) {
+        if (ending == format.word || !KeptExtension(name, format).empty()) {
+            return format.type;
+        }
     }
     return FileType::Ac3;
 }
 
-std::string_view TypeWord(FileType type) {
-    switch (type) {
-        case FileType::MpegAudio:
-            return "MPA";
-        case FileType::Dts:
-            return "DTS";
-        case FileType::Ac3:
-        case FileType::Unknown:
-            break;
-    }
-    return "AC3";
-}
-
-std::string_view TargetExtension(FileType type) {
-    switch (type) {
-        case FileType::MpegAudio:
-            return ".mpa";
-        case FileType::Dts:
-            return ".dts";
-        case FileType::Ac3:
-        case FileType::Unknown:
-            break;
-    }
-    return ".ac3";
-}
-
 std::string ProposeTargetName(const std::string& sourceName, FileType type) {
-    const std::string_view word = TypeWord(type);
+    const FormatRow& format = FormatOf(type);
+    const std::string_view word = format.word;
     // An .mp3 stays an .mp3 and an .eac3 an .eac3: names the type word does not cover keep
     // their own extension.
-    const std::string_view kept = KeptExtension(sourceName, type);
-    const std::string extension(kept.empty() ? TargetExtension(type) : kept);
+    const std::string_view kept = KeptExtension(sourceName, format);
+    const std::string extension(kept.empty() ? format.targetExtension : kept);
     // A format mark such as "Film AC3 DELAY -40ms.ac3" marks where the film's own name ends.
     // The extension's letters never count, and the search is case-exact, so "movie.AC3"
     // is not mistaken for a mark.

@@ -13,11 +13,6 @@ namespace velmora {
 // From the last three characters, without regard to case; anything unknown is AC-3.
 [[nodiscard]] FileType FileTypeFromExtension(std::string_view name);
 
-// "AC3", "MPA", "DTS": how the format is written in file names.
-[[nodiscard]] std::string_view TypeWord(FileType type);
-// ".ac3", ".mpa", ".dts"
-[[nodiscard]] std::string_view TargetExtension(FileType type);
-
 [[nodiscard]] std::string ProposeTargetName(const std::string& sourceName, FileType type);
 
 // The start delay written after "DELAY" in the name, or nothing when the name has no "DELAY".

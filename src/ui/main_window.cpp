@@ -8,6 +8,7 @@
 #include "common/file_names.h"
 #include "common/number_text.h"
 #include "correction/silent_frames.h"
+#include "formats/format_table.h"
 #include "ui/file_naming.h"
 #include "ui/view_write_observer.h"
 
@@ -15,27 +16,47 @@ namespace velmora {
 
 namespace {
 
+// "AC3-Files|*.AC3;*.EAC3;*.EC3|...|All known files|<every pattern>", and the number of
+// its last pair, which the dialogs select.
+struct DialogFilter {
+    std::string text;
+    int allKnown = 1;
+};
+
+DialogFilter FilterOf(bool forTarget) {
+    DialogFilter filter;
+    std::string every;
+    for (const FormatRow& format : Formats()) {
+        if (forTarget && !format.inTargetFilter) {
+            continue;
+        }
+        filter.text += std::string(format.filterName) + "|" + std::string(format.filterPatterns) + "|";
+        every += (every.empty() ? "" : ";") + std::string(format.filterPatterns);
+        ++filter.allKnown;
+    }
+    filter.text += "All known files|" + every;
+    return filter;
+}
+
 FileDialogConfig SourceDialog(const std::string& folder) {
+    const DialogFilter filter = FilterOf(false);
     return FileDialogConfig{
         .initialName = "test.file",
         .folder = folder,
-        .filter =
-            "AC3-Files|*.AC3;*.EAC3;*.EC3|MPA-Files|*.MPA;*.MP1;*.MP2;*.MP3;*.M2A|DTS-Files|*.DTS|All known "
-            "files|*.AC3;*.EAC3;*.EC3;*.MPA;*.MP1;*.MP2;*.MP3;*.M2A;*.DTS",
-        .selectedFilter = 4,
+        .filter = filter.text,
+        .selectedFilter = filter.allKnown,
         .title = "Open Source File",
         .flags = OFN_FILEMUSTEXIST,
     };
 }
 
 FileDialogConfig TargetDialog(const std::string& folder) {
+    const DialogFilter filter = FilterOf(true);
     return FileDialogConfig{
         .initialName = "test.file",
         .folder = folder,
-        .filter =
-            "AC3-Files|*.AC3;*.EAC3;*.EC3|MPA-Files|*.MPA;*.MP1;*.MP2;*.MP3;*.M2A|All known "
-            "files|*.AC3;*.EAC3;*.EC3;*.MPA;*.MP1;*.MP2;*.MP3;*.M2A",
-        .selectedFilter = 3,
+        .filter = filter.text,
+        .selectedFilter = filter.allKnown,
         .title = "Open Target File",
         .flags = OFN_OVERWRITEPROMPT,
     };
@@ -115,7 +136,7 @@ void MainWindow::Analyse() {
         view_.SetText(TextBox::ed_Info, *analysis.report);
     }
     // The check box is read now, so changing it after choosing the source counts at Write.
-    LoadSilentFrame(state_.streamInfo, state_.fileType, analysis.fifthByte, view_.AddSilentValue());
+    LoadSilentFrame(state_.streamInfo, state_.fileType, view_.AddSilentValue());
 }
 
 WriteRun MainWindow::cmd_Write_Click() {

@@ -45,7 +45,8 @@ TEST(AnalyseSource, FullAc3Report) {
     EXPECT_EQ(a.info.FramesPerSecond, 31.25f);
     EXPECT_EQ(a.info.SilentFrame.size(), 1792U);
     EXPECT_FALSE(a.info.SilentFrameLoaded);
-    EXPECT_EQ(a.fifthByte, 0x1E);
+    ASSERT_EQ(a.info.FirstUnit.size(), 1792U);
+    EXPECT_EQ(a.info.FirstUnit[4], 0x1E);
 }
 
 TEST(AnalyseSource, RemainderRules) {
@@ -107,7 +108,9 @@ TEST(AnalyseSource, ShortFilesReadMissingBytesAsZero) {
             // 0B 77 then zeros: 48 kHz, code 0 until byte 4 is there.
             EXPECT_EQ(a.info.FrameLength, length >= 5 ? 1792 : 128);
         }
-        EXPECT_EQ(a.fifthByte, length >= 5 ? 0x1E : 0);
+        // The first unit as the file holds it, zero-filled.
+        EXPECT_EQ(a.info.FirstUnit.size(), static_cast<std::size_t>(a.info.FrameLength));
+        EXPECT_EQ(a.info.FirstUnit.size() > 4 ? a.info.FirstUnit[4] : 0, length >= 5 ? 0x1E : 0);
         const auto dts = MakeSource(dir, "short.dts", kDts_1536, length);
         // Without the sampling-rate code (byte 8) the frames cannot be timed.
         EXPECT_EQ(AnalyseSource(dts, FileType::Dts).info.FrameLength, length >= 9 ? 2013 : 0);
@@ -121,7 +124,7 @@ TEST(AnalyseSource, MissingSourceLeavesNoReport) {
         EXPECT_FALSE(a.report.has_value());
         EXPECT_EQ(a.info.FrameLength, 0);
         EXPECT_EQ(a.info.FramesPerSecond, 0.0f);
-        EXPECT_EQ(a.fifthByte, 0);
+        EXPECT_TRUE(a.info.FirstUnit.empty());
     }
     EXPECT_FALSE(AnalyseSource("", FileType::Ac3).report.has_value());
 }
@@ -234,7 +237,8 @@ TEST(AnalyseSource, MpegAudioReport) {
     EXPECT_EQ(a.info.FrameLength, 576);
     EXPECT_EQ(a.info.FramesPerSecond, 41.666668f);
     EXPECT_EQ(a.info.NominalBitRate, 0);
-    EXPECT_EQ(a.fifthByte, 0x44);
+    ASSERT_EQ(a.info.FirstUnit.size(), 576U);
+    EXPECT_EQ(a.info.FirstUnit[4], 0x44);
 }
 
 // Streams that cannot be corrected say why, in the report and for the writer's message.

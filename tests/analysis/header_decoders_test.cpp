@@ -5,6 +5,7 @@
 
 #include "analysis/ac3_header.h"
 #include "formats/bit_reader.h"
+#include "formats/format_table.h"
 #include "formats/frame_facts.h"
 #include "analysis/dts_header.h"
 #include "analysis/mpeg_audio_header.h"

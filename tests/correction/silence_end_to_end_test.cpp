@@ -138,7 +138,7 @@ class SilenceEndToEnd : public testing::TestWithParam<Row> {
     // Analyses and writes with a 500 ms start delay, the check box as given.
     WriteResult Write(int addSilent, const std::string& target, StreamInfo& info) {
         SourceAnalysis analysis = AnalyseSource(source, GetParam().fileType);
-        LoadSilentFrame(analysis.info, GetParam().fileType, analysis.fifthByte, addSilent);
+        LoadSilentFrame(analysis.info, GetParam().fileType, addSilent);
         info = analysis.info;
         observer.AppendInfo(*analysis.report);
         return WriteTarget({source, target, GetParam().fileType, 500, 0}, info, observer);
@@ -209,7 +209,7 @@ TEST(SilenceUnchecked, RepeatsTheFirstFrame) {
         ShellQuote(source));
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     SourceAnalysis analysis = AnalyseSource(source, FileType::Ac3);
-    LoadSilentFrame(analysis.info, FileType::Ac3, analysis.fifthByte, 0);
+    LoadSilentFrame(analysis.info, FileType::Ac3, 0);
     test::RecordingObserver observer;
     const std::string target = dir.File("copies.ac3");
     ASSERT_EQ(

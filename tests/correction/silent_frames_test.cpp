@@ -102,8 +102,7 @@ TEST(LoadSilentFrame, StoredWhereTheLayoutFitsBuiltElsewhere) {
     };
     for (const Row& row : rows) {
         StreamInfo info = AnalysedInfo(row.firstFrame, row.frameLength);
-        LoadSilentFrame(info, row.fileType, row.firstFrame.size() > 4 ? row.firstFrame[4] : 0,
-                        row.checkBox);
+        LoadSilentFrame(info, row.fileType, row.checkBox);
         EXPECT_EQ(info.SilentFrameLoaded, row.stored || row.builtBytes > 0) << row.what;
         if (row.stored) {
             EXPECT_EQ(info.SilentFrame, TemplateBytes(*row.stored)) << row.what;

@@ -11,6 +11,7 @@
 #include "analysis/analyse_source.h"
 #include "analysis/dts_header.h"
 #include "analysis/mpeg_audio_header.h"
+#include "formats/format_table.h"
 #include "formats/frame_facts.h"
 #include "fuzz_scratch.h"
 
@@ -130,8 +131,8 @@ void CheckAnalysis(const std::string& fileName, std::span<const std::uint8_t> by
     Require(info.SilentFrame.size() == static_cast<std::size_t>(info.FrameLength),
             "analysis: SilentFrame has room for exactly one frame");
     Require(!info.SilentFrameLoaded, "analysis: only the loader marks a silent frame");
-    Require(analysis.fifthByte == (bytes.size() > 4 ? bytes[4] : 0),
-            "analysis: fifthByte is byte 4 of the file, 0 when there is none");
+    Require(info.FirstUnit.size() == static_cast<std::size_t>(info.FrameLength),
+            "analysis: the first unit, which silence is made to match, is one frame long");
 
     // AC-3 and DTS: the frame length is the first unit's, as the writer reads it from the
     // bytes the analysis reads, whenever that unit is a frame that can be timed.

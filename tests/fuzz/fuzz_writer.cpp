@@ -22,6 +22,7 @@
 #include "correction/silent_frames.h"
 #include "correction/target_writer.h"
 #include "correction/write_observer.h"
+#include "formats/format_table.h"
 #include "formats/frame_facts.h"
 #include "fuzz_scratch.h"
 
@@ -197,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     velmora::SourceAnalysis analysis = velmora::AnalyseSource(source.string(), fileType);
-    velmora::LoadSilentFrame(analysis.info, fileType, analysis.fifthByte, addSilentValue);
+    velmora::LoadSilentFrame(analysis.info, fileType, addSilentValue);
     const velmora::StreamInfo& info = analysis.info;
 
     const velmora::PlannedCorrection planned =

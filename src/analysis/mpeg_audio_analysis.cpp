@@ -1,0 +1,71 @@
+// What the tags and the first MPEG audio frame of a source say, for its report and its
+// correction.
+#include <algorithm>
+#include <span>
+#include <vector>
+
+#include "analysis/format_analysis.h"
+#include "analysis/mpeg_audio_header.h"
+#include "analysis/stream_timing.h"
+#include "formats/mpeg_info_frame.h"
+#include "formats/mpeg_tags.h"
+
+namespace velmora {
+
+namespace {
+
+// Enough for an info frame and the header of the frame after it.
+constexpr std::size_t kFirstFramesBytes = 36864;
+// ID3v2 tags may be repeated; more than this is no tag but damage.
+constexpr int kMaxLeadingTags = 8;
+
+}  // namespace
+
+std::string AnalyseMpegAudio(SourceReader& source, StreamInfo& info) {
+    // Tags are not frames: the frames start after any ID3v2 tags and end before ID3v1 and
+    // APEv2 tags; the writer copies the tags as they are.
+    std::int64_t audioStart = 0;
+    for (int tags = 0; tags < kMaxLeadingTags; ++tags) {
+        const std::int64_t tag = Id3v2TagBytes(source.Read(audioStart, kId3v2HeaderBytes));
+        if (tag == 0 || audioStart + tag > source.Length()) {
+            break;
+        }
+        audioStart += tag;
+    }
+    const std::int64_t tailStart =
+        std::max(audioStart, source.Length() - static_cast<std::int64_t>(kTrailingTagProbeBytes));
+    const std::vector<std::uint8_t> tail = source.Read(
+        tailStart, static_cast<std::size_t>(source.Length() - tailStart));
+    info.AudioStart = audioStart;
+    info.AudioEnd = source.Length() - TrailingTagBytes(tail, source.Length() - audioStart);
+
+    const std::vector<std::uint8_t> first = source.Read(audioStart, kFirstFramesBytes);
+    MpegAudioHeader header = DecodeMpegAudioHeader(first);
+    const std::int32_t firstLength = MpegAudioFrameLength(header);
+    if (MpegAudioSyncOk(header) && firstLength > 0 &&
+        static_cast<std::size_t>(firstLength) + kMpegAudioHeaderBytes <= first.size() &&
+        FindMpegInfoTag(std::span(first).first(static_cast<std::size_t>(firstLength)), header)) {
+        // The report and the frame length describe the first frame that holds audio.
+        const MpegAudioHeader next =
+            DecodeMpegAudioHeader(std::span(first).subspan(static_cast<std::size_t>(firstLength)));
+        if (MpegAudioSyncOk(next)) {
+            info.InfoFrameLength = firstLength;
+            header = next;
+        }
+    }
+    if (header.samplingRate > 0) {
+        info.FrameLength = MpegAudioFrameLength(header);
+    }
+    if (info.FrameLength > 0) {
+        SetTiming(info, header.samplingRate, MpegAudioSamplesPerFrame(header));
+        info.EstimatedFrames =
+            (info.AudioEnd - info.AudioStart - info.InfoFrameLength) / info.FrameLength;
+    }
+    if (header.bitrateIndex == 0 && header.samplingRate > 0 && header.layerCode != 0) {
+        info.Unusable = "Free-format MPEG audio has no bit rate in its header, so its frames cannot be "
+                        "measured";
+    }
+    return MpegAudioReport(header, info.FrameLength);
+}
+
+}  // namespace velmora

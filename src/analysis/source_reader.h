@@ -1,0 +1,33 @@
+// The few places of a source the analysis looks at, read without scanning the file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+class SourceReader {
+  public:
+    explicit SourceReader(const std::string& name);
+
+    // `count` bytes from `offset`, zero-filled where the file has none.
+    [[nodiscard]] std::vector<std::uint8_t> Read(std::int64_t offset, std::size_t count);
+
+    [[nodiscard]] std::int64_t Length() const { return length_; }
+    // Why the file could not be read; empty when it could.
+    [[nodiscard]] const std::string& Error() const { return error_; }
+
+  private:
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+
+    std::unique_ptr<std::FILE, FileCloser> file_;
+    std::int64_t length_ = 0;
+    std::string error_;
+};
+
+}  // namespace velmora
