@@ -3,7 +3,7 @@
 #include "formats/format_table.h"
 
 #include "analysis/format_analysis.h"
-#include "correction/silent_frames.h"
+#include "silence/silent_frames.h"
 
 namespace velmora {
 

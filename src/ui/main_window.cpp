@@ -7,7 +7,7 @@
 #include "analysis/analyse_source.h"
 #include "common/file_names.h"
 #include "common/number_text.h"
-#include "correction/silent_frames.h"
+#include "silence/silent_frames.h"
 #include "formats/format_table.h"
 #include "ui/file_naming.h"
 #include "ui/view_write_observer.h"

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "formats/eac3_frame.h"
-#include "silent_eac3_frame.h"
+#include "silence/silent_eac3_frame.h"
 #include "support/test_support.h"
 
 namespace velmora::test {

@@ -19,7 +19,7 @@
 #include "correction/correction_plan.h"
 #include "correction/recording_observer.h"
 #include "correction/report_file.h"
-#include "bit_writer.h"
+#include "silence/bit_writer.h"
 #include "support/test_support.h"
 
 namespace velmora {

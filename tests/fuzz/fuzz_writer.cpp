@@ -19,7 +19,7 @@
 #include "common/number_text.h"
 #include "correction/correction_plan.h"
 #include "correction/report_file.h"
-#include "correction/silent_frames.h"
+#include "silence/silent_frames.h"
 #include "correction/target_writer.h"
 #include "correction/write_observer.h"
 #include "formats/format_table.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "correction/silent_frames.h"
-#include "silent_sync_frame.h"
-#include "tools/ac3_frame_reader.h"
+#include "silence/silent_frames.h"
+#include "silence/silent_sync_frame.h"
+#include "silence/ac3_frame_reader.h"
 
 namespace velmora {
 namespace {

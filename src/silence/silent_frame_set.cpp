@@ -1,5 +1,5 @@
 // The three stored silent frames: their parameters and the table they are packed into.
-#include "silent_frame_set.h"
+#include "silence/silent_frame_set.h"
 
 #include <algorithm>
 

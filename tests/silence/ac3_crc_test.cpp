@@ -1,5 +1,5 @@
 // Tests for the AC-3 CRC words: the register, the split point and both closed-form words.
-#include "ac3_crc.h"
+#include "silence/ac3_crc.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "silent_frame_set.h"
-#include "tools/ac3_frame_reader.h"
+#include "silence/silent_frame_set.h"
+#include "silence/ac3_frame_reader.h"
 
 namespace velmora {
 namespace {

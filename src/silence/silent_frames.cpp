@@ -1,5 +1,5 @@
 // Silent frames that match the source's first frame.
-#include "correction/silent_frames.h"
+#include "silence/silent_frames.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -12,9 +12,9 @@
 #include "formats/eac3_frame.h"
 #include "formats/format_table.h"
 #include "formats/mpeg_audio_frame.h"
-#include "silent_eac3_frame.h"
-#include "silent_mpeg_frame.h"
-#include "silent_sync_frame.h"
+#include "silence/silent_eac3_frame.h"
+#include "silence/silent_mpeg_frame.h"
+#include "silence/silent_sync_frame.h"
 
 namespace velmora {
 

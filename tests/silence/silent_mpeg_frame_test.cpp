@@ -1,7 +1,7 @@
 // Tests for the silent MPEG audio frame builder: runs of frames played by ffmpeg (CRCs
 // checked) and mpg123 must be exact silence, and a silent frame in front of a real stream
 // must not disturb it.
-#include "silent_mpeg_frame.h"
+#include "silence/silent_mpeg_frame.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Builds an MPEG audio frame that decodes to digital silence.
-#include "silent_mpeg_frame.h"
+#include "silence/silent_mpeg_frame.h"
 
 #include <algorithm>
 #include <array>
 #include <span>
 
-#include "ac3_crc.h"
-#include "bit_writer.h"
+#include "silence/ac3_crc.h"
+#include "silence/bit_writer.h"
 
 namespace velmora {
 

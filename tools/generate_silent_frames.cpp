@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "ac3_frame_size.h"
-#include "silent_frame_set.h"
+#include "silence/ac3_frame_size.h"
+#include "silence/silent_frame_set.h"
 
 namespace {
 
@@ -42,9 +42,9 @@ int main(int argc, char** argv) {
     }
 
     std::ostringstream code;
-    code << "// Generated at build time by tools/silent_frames from the frames' parameters; "
+    code << "// Generated at build time by tools/generate_silent_frames from the frames' parameters; "
             "do not edit.\n"
-         << "#include \"correction/silent_frames.h\"\n\n"
+         << "#include \"silence/silent_frames.h\"\n\n"
          << "namespace velmora {\n\n";
     for (const velmora::SilentFrameEntry& entry : velmora::SilentFrameEntries()) {
         code << Describe(entry) << "\n";

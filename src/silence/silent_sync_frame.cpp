@@ -1,11 +1,11 @@
 // Builds a complete AC-3 sync frame that decodes to digital silence.
-#include "silent_sync_frame.h"
+#include "silence/silent_sync_frame.h"
 
 #include <array>
 
-#include "ac3_crc.h"
-#include "ac3_frame_size.h"
-#include "bit_writer.h"
+#include "silence/ac3_crc.h"
+#include "silence/ac3_frame_size.h"
+#include "silence/bit_writer.h"
 
 namespace velmora {
 

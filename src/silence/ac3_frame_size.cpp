@@ -1,5 +1,5 @@
 // Size of an AC-3 sync frame from its sample rate and frame size codes.
-#include "ac3_frame_size.h"
+#include "silence/ac3_frame_size.h"
 
 #include "formats/ac3_frame.h"
 

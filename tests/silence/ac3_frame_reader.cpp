@@ -1,5 +1,5 @@
 // An independent reader for checking built AC-3 frames.
-#include "tools/ac3_frame_reader.h"
+#include "silence/ac3_frame_reader.h"
 
 #include <array>
 #include <utility>

@@ -1,8 +1,8 @@
 // Tests for choosing and copying the stored silent AC-3 frame.
-#include "correction/silent_frames.h"
+#include "silence/silent_frames.h"
 
 #include "formats/ac3_frame.h"
-#include "silent_sync_frame.h"
+#include "silence/silent_sync_frame.h"
 
 #include <gtest/gtest.h>
 

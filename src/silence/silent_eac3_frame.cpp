@@ -1,11 +1,11 @@
 // Builds a complete E-AC-3 sync frame that decodes to digital silence.
-#include "silent_eac3_frame.h"
+#include "silence/silent_eac3_frame.h"
 
 #include <array>
 #include <span>
 
-#include "ac3_crc.h"
-#include "bit_writer.h"
+#include "silence/ac3_crc.h"
+#include "silence/bit_writer.h"
 
 namespace velmora {
 

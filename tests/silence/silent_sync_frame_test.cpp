@@ -1,5 +1,5 @@
 // Tests for the silent AC-3 frame builder and the table it makes.
-#include "silent_sync_frame.h"
+#include "silence/silent_sync_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "correction/silent_frames.h"
-#include "silent_frame_set.h"
-#include "tools/ac3_frame_reader.h"
+#include "silence/silent_frames.h"
+#include "silence/silent_frame_set.h"
+#include "silence/ac3_frame_reader.h"
 
 namespace velmora {
 namespace {

@@ -12,7 +12,7 @@ namespace velmora {
 
 // Three complete 48 kHz AC-3 sync frames, back to back: A (192 kbit/s, 2/0) at 0-767,
 // B (384 kbit/s, 3/2 + LFE) at 768-2303, C (448 kbit/s, 3/2 + LFE) at 2304-4095. Made at
-// build time by tools/silent_frames from its parameters.
+// build time by tools/generate_silent_frames from its parameters.
 extern const std::array<std::uint8_t, 4096> SilentFrameTemplates;
 
 // When the check box value is 1, fills info.SilentFrame with a silent frame that matches the

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "silent_sync_frame.h"
+#include "silence/silent_sync_frame.h"
 
 namespace velmora {
 

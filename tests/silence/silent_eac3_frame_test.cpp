@@ -2,7 +2,7 @@
 // of frames must decode without a complaint to the exact number of zero samples, and a
 // silent start must not disturb a real stream behind it. liba52 has no E-AC-3 decoder (its
 // a52_syncinfo refuses bsid 16, real encoder output included), so it is no judge here.
-#include "silent_eac3_frame.h"
+#include "silence/silent_eac3_frame.h"
 
 #include <gtest/gtest.h>
 

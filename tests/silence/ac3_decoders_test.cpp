@@ -15,8 +15,8 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "correction/silent_frames.h"
-#include "silent_sync_frame.h"
+#include "silence/silent_frames.h"
+#include "silence/silent_sync_frame.h"
 #include "support/test_support.h"
 
 namespace velmora {

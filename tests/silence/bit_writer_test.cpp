@@ -1,5 +1,5 @@
 // Tests for the MSB-first bit writer the silent frames are built with.
-#include "bit_writer.h"
+#include "silence/bit_writer.h"
 
 #include <gtest/gtest.h>
 

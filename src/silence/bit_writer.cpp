@@ -1,5 +1,5 @@
 // Packs fields of any width into bytes, most significant bit first.
-#include "bit_writer.h"
+#include "silence/bit_writer.h"
 
 namespace velmora {
 

@@ -1,5 +1,5 @@
 // The two CRC words of an AC-3 sync frame.
-#include "ac3_crc.h"
+#include "silence/ac3_crc.h"
 
 namespace velmora {
 
