@@ -9,8 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "correction/read_ahead.h"
-
+#include "correction/frame_reader.h"
 #include "formats/format_table.h"
 #include "formats/frame_facts.h"
 #include "formats/mpeg_audio_frame.h"
@@ -20,21 +19,8 @@ namespace velmora {
 
 namespace {
 
-// The source is read in blocks of this size, the next ones while the walk writes the
-// current one. Measured on 600 MB streams, 256 KiB to 512 KiB blocks and 2 to 4 of them
-// copy equally fast; the fewest pages make the shortest start, and fresh pages are dear
-// on virtual machines.
-constexpr std::size_t kBlockBytes = std::size_t{256} << 10;
-constexpr int kBlocks = 3;
-// At least this much of the source is in the buffer before a frame is looked at, so that a
-// frame of any format (a DTS core frame has at most 16 KiB) and the start of the next are
-// whole in it. A longer unit (a DTS-HD extension may be up to 1 MiB) makes the walk read
-// further once.
-constexpr std::size_t kLookahead = std::size_t{64} << 10;
-constexpr std::int64_t kLongestUnit = std::int64_t{2} << 20;
-// Room before each block for what is left of the one before: the look-ahead and the last
-// frame, kept for the copies at the end.
-constexpr std::size_t kRoomBefore = kLookahead + (std::size_t{16} << 10);
+// Copies and silence go to the target in blocks of about this size: large writes.
+constexpr std::size_t kWriteBytes = std::size_t{256} << 10;
 
 // The target side: writes bytes and counts them, so that frame positions in the target are
 // known without asking the file.
@@ -60,7 +46,7 @@ class TargetStream {
             return true;
         }
         const std::int64_t perBlock =
-            std::min<std::int64_t>(count, std::max<std::size_t>(1, kBlockBytes / frameBytes));
+            std::min<std::int64_t>(count, std::max<std::size_t>(1, kWriteBytes / frameBytes));
         std::vector<std::uint8_t> copies(static_cast<std::size_t>(perBlock) * frameBytes);
         for (std::int64_t n = 0; n < perBlock; ++n) {
             std::memcpy(copies.data() + static_cast<std::size_t>(n) * frameBytes, frame,
@@ -144,133 +130,85 @@ std::uint32_t Clamp32(std::int64_t value) {
         std::clamp<std::int64_t>(value, 0, std::numeric_limits<std::uint32_t>::max()));
 }
 
-// The walk over the frames between the tags.
-class FrameWalk {
+// The edit over the frames between the tags: cuts and adds as the plan says, and writes the
+// frames it keeps in runs straight from the reader's bytes.
+class FrameEdit : public FrameHolder {
   public:
-    FrameWalk(InputFile& source, TargetStream& target, const CorrectionPlan& plan,
-              const StreamInfo& info, FileType fileType, WriteObserver& observer)
-        : source_(source),
-          target_(target),
-          plan_(plan),
-          info_(info),
-          facts_(fileType),
-          observer_(observer),
+    FrameEdit(TargetStream& target, const CorrectionPlan& plan, const StreamInfo& info,
+              WriteObserver& observer)
+        : target_(target), plan_(plan), info_(info), observer_(observer),
           recent_(plan.cutEndFrames) {}
 
-    // Walks `audioBytes` bytes of frames; the state tells how it ended. The source is read
+    // Walks the frames the reader yields; the state tells how it ended. The source is read
     // up to their end when the walk finished.
-    void Run(std::int64_t audioBytes, CopyState& state) {
-        toRead_ = audioBytes;
-        reader_.emplace(source_, audioBytes, kBlockBytes, kRoomBefore, kBlocks);
-        Walk(state);
-        reader_.reset();
+    void Run(FrameReader& reader, CopyState& state) {
+        state.end = Walk(reader, state);
+        if (state.end == CopyEnd::Damaged) {
+            state.damagedAt = reader.Walked();
+        }
+        reader.Stop();
     }
 
     // Copies of the last frame read, added at the end; the silent frame belongs to the
     // start only.
-    [[nodiscard]] bool AddAtEnd(std::int64_t count) {
-        return target_.WriteCopies(Bytes() + lastFrame_, lastFrameLength_, count);
+    [[nodiscard]] bool AddAtEnd(const FrameReader& reader, std::int64_t count) {
+        const std::span<const std::uint8_t> last = reader.LastFrame();
+        return target_.WriteCopies(last.data(), last.size(), count);
     }
 
     [[nodiscard]] const RecentFrames& Recent() const { return recent_; }
 
+    bool BeforeBytesMove() override { return Flush(); }
+
   private:
-    void Walk(CopyState& state) {
-        observer_.SetProgressMaximum(toRead_);
+    CopyEnd Walk(FrameReader& reader, CopyState& state) {
+        ReadFrame frame;
         for (;;) {
-            if (!Refill(state)) {
-                return;
-            }
-            const std::size_t available = end_ - begin_;
-            if (available == 0) {
-                break;
-            }
-            const std::uint8_t* frame = Bytes() + begin_;
-            observer_.SetProgressValue(walked_);
-            Prefetch();
-            const FrameFacts facts = facts_.Read(std::span(frame, available));
-            if (state.sourceFrames == 0) {
-                streamKey_ = facts.streamKey;
-            }
-            const bool fits =
-                facts.length > 0 && static_cast<std::size_t>(facts.length) <= available;
-            const bool belongs = facts.syncOk && facts.length > 0 &&
-                                 facts.streamKey == streamKey_ && facts.samplingRate > 0;
-            if (belongs && !fits && toRead_ > 0 && facts.length <= kLongestUnit &&
-                static_cast<std::size_t>(facts.length) > wanted_) {
-                wanted_ = static_cast<std::size_t>(facts.length);
-                continue;
-            }
-            if (!belongs || !fits) {
-                // At the end of the stream a piece shorter than a frame is no damage: the
-                // last frame was cut short (a partial header counts as such a piece).
-                const bool tail =
-                    toRead_ == 0 &&
-                    (belongs ? !fits : available < static_cast<std::size_t>(info_.FrameLength));
-                if (!Flush(begin_)) {
-                    state.end = CopyEnd::WriteFailed;
-                    return;
+            const ReadEnd read = reader.Next(frame);
+            if (read != ReadEnd::Frame) {
+                // The frames kept before the end, or before a damaged piece, go out first;
+                // a stop for any other reason leaves the target to be thrown away.
+                const bool stopped = read != ReadEnd::End && read != ReadEnd::ShortTail &&
+                                     read != ReadEnd::Damaged;
+                if (!stopped && !Flush()) {
+                    return CopyEnd::WriteFailed;
                 }
-                if (tail) {
-                    state.shortLastFrame = true;
-                    break;
-                }
-                state.end = CopyEnd::Damaged;
-                state.damagedAt = walked_;
-                return;
+                state.shortLastFrame = read == ReadEnd::ShortTail;
+                return Ended(read);
             }
-            const auto length = static_cast<std::size_t>(facts.length);
-            if (!TakeFrame(frame, length, state)) {
-                state.end = CopyEnd::WriteFailed;
-                return;
+            if (!TakeFrame(frame.bytes, state)) {
+                return CopyEnd::WriteFailed;
             }
-            lastFrame_ = begin_;
-            lastFrameLength_ = length;
-            begin_ += length;
-            walked_ += static_cast<std::int64_t>(length);
             ++state.sourceFrames;
-            state.sourceSamples += facts.samples;
-        }
-        if (!Flush(begin_)) {
-            state.end = CopyEnd::WriteFailed;
+            state.sourceSamples += frame.facts.samples;
         }
     }
 
-    [[nodiscard]] const std::uint8_t* Bytes() const { return window_.bytes.data(); }
-
-    // The block was read on the other thread, so its bytes are not in this processor's
-    // cache yet. Each header's position depends on the header before it, so without asking
-    // for the bytes ahead, every frame would wait for its memory in turn.
-    void Prefetch() {
-        constexpr std::size_t kDistance = 4096;
-        constexpr std::size_t kCacheLine = 64;
-        const std::size_t until = std::min(end_, begin_ + kDistance);
-        prefetched_ = std::max(prefetched_, begin_);
-        for (; prefetched_ < until; prefetched_ += kCacheLine) {
-            __builtin_prefetch(Bytes() + prefetched_);
+    static CopyEnd Ended(ReadEnd read) {
+        switch (read) {
+            case ReadEnd::End:
+            case ReadEnd::ShortTail:
+            case ReadEnd::Frame:
+                return CopyEnd::Done;
+            case ReadEnd::Damaged:
+                return CopyEnd::Damaged;
+            case ReadEnd::ReadFailed:
+                return CopyEnd::ReadFailed;
+            case ReadEnd::Cancelled:
+                return CopyEnd::Cancelled;
+            case ReadEnd::HolderFailed:
+                break;
         }
+        return CopyEnd::WriteFailed;
     }
 
     // A frame that passed its test: the insertion at the start comes before the first one,
     // and frames past the cut at the start join the run of bytes that go to the target.
-    bool TakeFrame(const std::uint8_t* frame, std::size_t length, CopyState& state) {
-        const std::int64_t index = state.sourceFrames;
-        if (index == 0 && plan_.addStartFrames > 0) {
-            const bool silent = info_.SilentFrameLoaded && !info_.SilentFrame.empty();
-            if (silent) {
-                state.unitWord = "silent frame";
-            }
-            observer_.ShowStatus("Adding " + std::to_string(plan_.addStartFrames) + " " +
-                                 state.unitWord + "s.");
-            const bool written = silent ? WriteSilence(plan_.addStartFrames)
-                                        : target_.WriteCopies(frame, length, plan_.addStartFrames);
-            if (!written) {
-                return false;
-            }
-            state.addStartFrames = plan_.addStartFrames;
-            state.framesWritten += plan_.addStartFrames;
+    bool TakeFrame(std::span<const std::uint8_t> frame, CopyState& state) {
+        if (state.sourceFrames == 0 && plan_.addStartFrames > 0 && !AddAtStart(frame, state)) {
+            return false;
         }
-        if (index < plan_.cutStartFrames) {
+        if (state.sourceFrames < plan_.cutStartFrames) {
             ++state.cutStartFrames;
             return true;
         }
@@ -278,13 +216,33 @@ class FrameWalk {
             writingShown_ = true;
             observer_.ShowStatus("Writing...");
         }
-        if (!runOpen_) {
-            runOpen_ = true;
-            runBegin_ = begin_;
+        if (run_.empty()) {
+            run_ = frame;
+        } else {
+            // Frames follow each other in the reader's bytes until it moves them, and it
+            // tells before it does.
+            run_ = std::span(run_.data(), run_.size() + frame.size());
         }
-        recent_.Add(target_.Bytes() + static_cast<std::int64_t>(begin_ - runBegin_));
+        recent_.Add(target_.Bytes() + static_cast<std::int64_t>(run_.size() - frame.size()));
         ++state.framesWritten;
         return true;
+    }
+
+    bool AddAtStart(std::span<const std::uint8_t> frame, CopyState& state) {
+        const bool silent = info_.SilentFrameLoaded && !info_.SilentFrame.empty();
+        if (silent) {
+            state.unitWord = "silent frame";
+        }
+        observer_.ShowStatus("Adding " + std::to_string(plan_.addStartFrames) + " " +
+                             state.unitWord + "s.");
+        const bool written =
+            silent ? WriteSilence(plan_.addStartFrames)
+                   : target_.WriteCopies(frame.data(), frame.size(), plan_.addStartFrames);
+        if (written) {
+            state.addStartFrames = plan_.addStartFrames;
+            state.framesWritten += plan_.addStartFrames;
+        }
+        return written;
     }
 
     // Silent frames; where the stream mixes two frame sizes, they are mixed the same way, so
@@ -304,7 +262,7 @@ class FrameWalk {
             const std::vector<std::uint8_t>& frame = useLonger ? longer : shorter;
             block.insert(block.end(), frame.begin(), frame.end());
             written += static_cast<std::int64_t>(frame.size());
-            if (block.size() >= kBlockBytes || n == count) {
+            if (block.size() >= kWriteBytes || n == count) {
                 if (!target_.Write(block.data(), block.size())) {
                     return false;
                 }
@@ -314,79 +272,19 @@ class FrameWalk {
         return true;
     }
 
-    // Writes the run of frames waiting in the buffer up to `upTo`.
-    bool Flush(std::size_t upTo) {
-        if (!runOpen_) {
-            return true;
-        }
-        runOpen_ = false;
-        return target_.Write(Bytes() + runBegin_, upTo - runBegin_);
+    // Writes the run of frames kept so far.
+    bool Flush() {
+        const std::span<const std::uint8_t> run = run_;
+        run_ = {};
+        return target_.Write(run.data(), run.size());
     }
 
-    // Keeps at least kLookahead bytes (or the rest of the frames) ahead of the walk, taking
-    // the next block from the reader. What is left of the current block (the last frame read,
-    // kept for the copies at the end, and the bytes not yet walked) goes right in front of it.
-    bool Refill(CopyState& state) {
-        while (end_ - begin_ < wanted_ && toRead_ > 0) {
-            // Once per block, not per frame: the window sees a click on Cancel during the copy.
-            observer_.ProcessPendingEvents();
-            if (observer_.CancelRequested()) {
-                state.end = CopyEnd::Cancelled;
-                return false;
-            }
-            if (!Flush(begin_)) {
-                state.end = CopyEnd::WriteFailed;
-                return false;
-            }
-            ReadAhead::Block next = reader_->Next();
-            if (next.failed || next.size == 0) {
-                state.end = CopyEnd::ReadFailed;
-                return false;
-            }
-            const std::size_t keep = lastFrameLength_ > 0 ? lastFrame_ : begin_;
-            const std::size_t carry = end_ - keep;
-            std::size_t start = next.start - std::min(carry, next.start);
-            if (carry > next.start) {
-                // A unit longer than the room (a long DTS-HD extension): join the two.
-                std::vector<std::uint8_t> joined(carry + next.size);
-                std::memcpy(joined.data() + carry, next.bytes.data() + next.start, next.size);
-                next.bytes.swap(joined);
-                start = 0;
-            }
-            if (carry > 0) {
-                std::memcpy(next.bytes.data() + start, Bytes() + keep, carry);
-            }
-            begin_ = begin_ - keep + start;
-            prefetched_ = begin_;
-            lastFrame_ = lastFrame_ - std::min(lastFrame_, keep) + start;
-            end_ = start + carry + next.size;
-            toRead_ -= static_cast<std::int64_t>(next.size);
-            reader_->Release(std::move(window_));
-            window_ = std::move(next);
-        }
-        return true;
-    }
-
-    InputFile& source_;
     TargetStream& target_;
     const CorrectionPlan& plan_;
     const StreamInfo& info_;
-    FrameFactsReader facts_;
     WriteObserver& observer_;
-    std::optional<ReadAhead> reader_;
-    ReadAhead::Block window_;  // the block being walked, with what was left of the one before
     RecentFrames recent_;
-    std::size_t begin_ = 0;  // first byte not yet walked
-    std::size_t prefetched_ = 0;
-    std::size_t end_ = 0;  // end of the bytes read
-    std::size_t runBegin_ = 0;
-    bool runOpen_ = false;
-    std::size_t lastFrame_ = 0;
-    std::size_t lastFrameLength_ = 0;
-    std::size_t wanted_ = kLookahead;  // bytes ahead of the walk before it looks at a unit
-    std::int64_t toRead_ = 0;
-    std::int64_t walked_ = 0;
-    std::uint32_t streamKey_ = 0;
+    std::span<const std::uint8_t> run_;
     bool writingShown_ = false;
 };
 
@@ -423,8 +321,9 @@ CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sou
     }
     const std::int64_t framesStart = audioStart + static_cast<std::int64_t>(infoFrame.size());
 
-    FrameWalk walk(source, target, plan, info, fileType, observer);
-    walk.Run(audioEnd - framesStart, state);
+    FrameEdit walk(target, plan, info, observer);
+    FrameReader reader(source, audioEnd - framesStart, fileType, info.FrameLength, observer, walk);
+    walk.Run(reader, state);
     state.damagedAt += framesStart;
     if (state.end != CopyEnd::Done && state.end != CopyEnd::Damaged) {
         return state;
@@ -446,7 +345,7 @@ CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sou
         }
         if (plan.addEndFrames > 0) {
             observer.ShowStatus("Adding " + std::to_string(plan.addEndFrames) + " frames at end.");
-            if (!walk.AddAtEnd(plan.addEndFrames)) {
+            if (!walk.AddAtEnd(reader, plan.addEndFrames)) {
                 state.end = CopyEnd::WriteFailed;
                 return state;
             }
