@@ -165,24 +165,18 @@ WriteResult CommitPair(ReplacementFile& target, ReplacementFile& report,
     return result;
 }
 
-}  // namespace
+// What the checks made before anything is created found out.
+struct Checked {
+    std::int64_t sourceLength = 0;
+    FileIdentity sourceIdentity;
+    TargetPlace place;
+    ReportPlace reportPlace;
+};
 
-WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
-                        WriteObserver& observer) {
-    observer.ProcessPendingEvents();
-    const PlannedCorrection planned =
-        MakeCorrectionPlan(request.startDelayMs, request.endDelayMs, info);
-    const CorrectionPlan& plan = planned.plan;
-    if (!planned.lines.empty()) {
-        observer.AppendInfo(planned.lines);
-    }
-    const std::string& sourceName = request.sourceName;
-    const std::string& targetName = request.targetName;
-
-    // Refusals come before anything is created, so neither the target nor its report is
-    // touched. The source is opened first: its own reason (a folder, a pipe, no permission)
-    // says more than the analysis' finding that it holds no frame header.
-    InputFile source;
+// The source is opened first: its own reason (a folder, a pipe, no permission) says more
+// than the analysis' finding that it holds no frame header.
+std::optional<WriteResult> CheckSource(InputFile& source, const std::string& sourceName,
+                                       const StreamInfo& info, Checked& checked) {
     if (!source.Open(sourceName)) {
         return Failure(WriteOutcome::ReadFailed,
                        FileFailure("Source", sourceName, "opened", source.Reason()));
@@ -194,16 +188,22 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
                            : "Source file " + Quoted(sourceName) + " cannot be corrected. " +
                                  info.Unusable + ".");
     }
-    const std::optional<std::int64_t> sourceLength = source.Length();
-    const std::optional<FileIdentity> sourceIdentity = source.Identity();
-    if (!sourceLength || !sourceIdentity) {
+    const std::optional<std::int64_t> length = source.Length();
+    const std::optional<FileIdentity> identity = source.Identity();
+    if (!length || !identity) {
         return Failure(WriteOutcome::ReadFailed,
                        FileFailure("Source", sourceName, "read", source.Reason()));
     }
+    checked.sourceLength = *length;
+    checked.sourceIdentity = *identity;
+    return std::nullopt;
+}
 
-    // Looked up with the source open, so that a name for the open source itself (/dev/fd/3,
-    // /proc/self/fd/3) leads to it and is refused like any other spelling of it.
-    const TargetPlace place = LookUpTarget(targetName);
+// Looked up with the source open, so that a name for the open source itself (/dev/fd/3,
+// /proc/self/fd/3) leads to it and is refused like any other spelling of it.
+std::optional<WriteResult> CheckTarget(const std::string& targetName, Checked& checked) {
+    checked.place = LookUpTarget(targetName);
+    const TargetPlace& place = checked.place;
     switch (place.kind) {
         case TargetPlace::Kind::Unreachable:
             return Failure(WriteOutcome::WriteFailed,
@@ -213,7 +213,7 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
             return Failure(WriteOutcome::WriteFailed,
                            "Target file " + Quoted(targetName) + " is not a regular file.");
         case TargetPlace::Kind::Regular:
-            if (place.identity == *sourceIdentity) {
+            if (place.identity == checked.sourceIdentity) {
                 return Failure(WriteOutcome::TargetIsSource,
                                "Target file " + Quoted(targetName) + " is the source file.");
             }
@@ -221,13 +221,19 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
         case TargetPlace::Kind::Missing:
             break;
     }
+    return std::nullopt;
+}
 
+// A plan that would leave no frame, or add more than a mistyped delay should.
+std::optional<WriteResult> CheckPlan(const CorrectionPlan& plan, const StreamInfo& info,
+                                     std::int64_t sourceLength, const std::string& sourceName) {
     const std::int64_t frameLength = info.FrameLength;
-    const std::int64_t audioEnd = info.AudioEnd > 0 ? std::min(info.AudioEnd, *sourceLength) : *sourceLength;
+    const std::int64_t audioEnd =
+        info.AudioEnd > 0 ? std::min(info.AudioEnd, sourceLength) : sourceLength;
     if (audioEnd - info.AudioStart - info.InfoFrameLength < frameLength) {
-        return Failure(WriteOutcome::NothingToWrite, "Source file " + Quoted(sourceName) +
-                                                         " holds no whole frame. Nothing was "
-                                                         "written.");
+        return Failure(WriteOutcome::NothingToWrite,
+                       "Source file " + Quoted(sourceName) +
+                           " holds no whole frame. Nothing was written.");
     }
     // Where every frame has one length, the count is known now; else the walk tells.
     if (info.FrameCountExact) {
@@ -238,126 +244,177 @@ WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
             return Failure(WriteOutcome::NothingToWrite, NothingLeftMessage(wholeFrames));
         }
     }
-    {
-        // Long double keeps absurd counts from overflowing before they are compared.
-        const long double added =
-            (static_cast<long double>(std::max<std::int64_t>(plan.addStartFrames, 0)) +
-             static_cast<long double>(std::max<std::int64_t>(plan.addEndFrames, 0))) *
-            static_cast<long double>(frameLength);
-        const long double limit = std::max(static_cast<long double>(*sourceLength),
-                                           static_cast<long double>(kAddLimitFloorBytes));
-        if (added > limit) {
-            const long double frames = added / static_cast<long double>(frameLength);
-            return Failure(WriteOutcome::TooMuchToAdd,
-                           "The delays would add " + WholeNumberText(frames) + " frames (" +
-                               WholeNumberText(added) +
-                               " bytes) to the target, more than the source holds or 256 MiB. "
-                               "Nothing was written.");
-        }
+    // Long double keeps absurd counts from overflowing before they are compared.
+    const long double added =
+        (static_cast<long double>(std::max<std::int64_t>(plan.addStartFrames, 0)) +
+         static_cast<long double>(std::max<std::int64_t>(plan.addEndFrames, 0))) *
+        static_cast<long double>(frameLength);
+    const long double limit = std::max(static_cast<long double>(sourceLength),
+                                       static_cast<long double>(kAddLimitFloorBytes));
+    if (added > limit) {
+        const long double frames = added / static_cast<long double>(frameLength);
+        return Failure(WriteOutcome::TooMuchToAdd,
+                       "The delays would add " + WholeNumberText(frames) + " frames (" +
+                           WholeNumberText(added) +
+                           " bytes) to the target, more than the source holds or 256 MiB. "
+                           "Nothing was written.");
     }
+    return std::nullopt;
+}
 
-    // Everything that can be known is decided before anything is made: where the report
-    // goes, and whether the system will let the names be replaced at all.
-    if (const std::string why = WhyNotReplaceable(place); !why.empty()) {
+// Everything that can be known is decided before anything is made: where the report goes,
+// and whether the system will let the names be replaced at all.
+std::optional<WriteResult> CheckReplaceable(const std::string& targetName, Checked& checked) {
+    if (const std::string why = WhyNotReplaceable(checked.place); !why.empty()) {
         return Failure(WriteOutcome::WriteFailed,
                        FileFailure("Target", targetName, "replaced", why));
     }
-    const ReportPlace reportPlace = ChooseReportPlace(place, *sourceIdentity);
-    if (!reportPlace.usable) {
-        return Failure(WriteOutcome::ReportFailed, reportPlace.message);
+    checked.reportPlace = ChooseReportPlace(checked.place, checked.sourceIdentity);
+    if (!checked.reportPlace.usable) {
+        return Failure(WriteOutcome::ReportFailed, checked.reportPlace.message);
     }
+    return std::nullopt;
+}
 
-    // Held until the report has its name too: the report belongs to this target.
-    WriteLock lock;
+std::optional<WriteResult> Lock(WriteLock& lock, const TargetPlace& place,
+                                const std::string& targetName) {
     switch (lock.Acquire(place)) {
         case WriteLock::State::Held:
-            break;
+            return std::nullopt;
         case WriteLock::State::Busy:
             return Failure(WriteOutcome::TargetBusy,
                            "Target file " + Quoted(targetName) +
                                " is being written by another run of Velmora. Nothing was written.");
         case WriteLock::State::Failed:
+            break;
+    }
+    return Failure(WriteOutcome::WriteFailed,
+                   FileFailure("Target", targetName, "created", lock.Reason()));
+}
+
+// What became of the target after the frame walk, as the run's result.
+WriteResult CopyOutcome(const CopyState& copy, ReplacementFile& target, const InputFile& source,
+                        const Checked& checked, const WriteRequest& request,
+                        const StreamInfo& info) {
+    const std::string& targetName = request.targetName;
+    switch (copy.end) {
+        case CopyEnd::ReadFailed:
+            return Failure(WriteOutcome::ReadFailed,
+                           FileFailure("Source", request.sourceName, "read", source.Reason()));
+        case CopyEnd::WriteFailed:
             return Failure(WriteOutcome::WriteFailed,
-                           FileFailure("Target", targetName, "created", lock.Reason()));
+                           FileFailure("Target", targetName, "written", target.File().Reason()));
+        case CopyEnd::NothingLeft:
+            return Failure(WriteOutcome::NothingToWrite, NothingLeftMessage(std::nullopt));
+        case CopyEnd::Cancelled:
+            // Not committed: the unfinished file goes, whatever stood under the name stays.
+            return Failure(WriteOutcome::Cancelled, "The write was cancelled. Target file " +
+                                                        Quoted(targetName) +
+                                                        " was left as it was.");
+        case CopyEnd::Damaged:
+            return Failure(WriteOutcome::SourceDamaged,
+                           DamagedSource(target, checked.place, checked.sourceIdentity, copy,
+                                         info, targetName));
+        case CopyEnd::Done:
+            break;
     }
-
-    ReplacementFile target;
-    CopyState copy;
-    WriteResult result;
-    {
-        const BusyPointer busy(observer);
-        if (!target.Create(place)) {
-            return Failure(WriteOutcome::WriteFailed,
-                           FileFailure("Target", targetName, "created", target.Reason()));
-        }
-
-        copy = CopyFrames(source, target.File(), *sourceLength, plan, info, request.fileType,
-                          observer);
-        source.Close();
-
-        switch (copy.end) {
-            case CopyEnd::ReadFailed:
-                result = Failure(WriteOutcome::ReadFailed,
-                                 FileFailure("Source", sourceName, "read", source.Reason()));
-                break;
-            case CopyEnd::WriteFailed:
-                result =
-                    Failure(WriteOutcome::WriteFailed,
-                            FileFailure("Target", targetName, "written", target.File().Reason()));
-                break;
-            case CopyEnd::NothingLeft:
-                result = Failure(WriteOutcome::NothingToWrite, NothingLeftMessage(std::nullopt));
-                break;
-            case CopyEnd::Cancelled:
-                // Not committed: the unfinished file goes, whatever stood under the name stays.
-                result = Failure(WriteOutcome::Cancelled, "The write was cancelled. Target file " +
-                                                              Quoted(targetName) +
-                                                              " was left as it was.");
-                break;
-            case CopyEnd::Damaged:
-                result = Failure(WriteOutcome::SourceDamaged,
-                                 DamagedSource(target, place, *sourceIdentity, copy, info,
-                                               targetName));
-                break;
-            case CopyEnd::Done:
-                // Some file systems report a failed write only when the file is closed.
-                if (!target.Close()) {
-                    result = Failure(WriteOutcome::WriteFailed,
-                                     FileFailure("Target", targetName, "written", target.Reason()));
-                }
-                break;
-        }
-        observer.ShowStatus("pending...");
+    // Some file systems report a failed write only when the file is closed.
+    if (!target.Close()) {
+        return Failure(WriteOutcome::WriteFailed,
+                       FileFailure("Target", targetName, "written", target.Reason()));
     }
-    result.framesWritten = copy.framesWritten;
-    if (result.outcome != WriteOutcome::Complete) {
-        return result;
-    }
+    return WriteResult{};
+}
 
+// Creates the unfinished target and walks the frames into it.
+WriteResult CopyIntoTarget(ReplacementFile& target, InputFile& source, const Checked& checked,
+                           const WriteRequest& request, const CorrectionPlan& plan,
+                           const StreamInfo& info, WriteObserver& observer, CopyState& copy) {
+    const BusyPointer busy(observer);
+    if (!target.Create(checked.place)) {
+        return Failure(WriteOutcome::WriteFailed,
+                       FileFailure("Target", request.targetName, "created", target.Reason()));
+    }
+    copy = CopyFrames(source, target.File(), checked.sourceLength, plan, info, request.fileType,
+                      observer);
+    source.Close();
+    WriteResult result = CopyOutcome(copy, target, source, checked, request, info);
+    observer.ShowStatus("pending...");
+    return result;
+}
+
+// The report is written in full, and shown where the run promised it, before any name
+// changes: a report that cannot be delivered fails the run, and a failed run leaves every
+// name as it was.
+WriteResult FinishReport(ReplacementFile& target, const Checked& checked,
+                         const std::string& targetName, const CopyState& copy,
+                         const StreamInfo& info, WriteObserver& observer) {
     observer.SetProgressValue(0);
     AppendTargetInformation(observer, copy, info.FramesPerSecond);
     const std::string reportText = observer.InfoText();
+    const std::string& reportName = checked.reportPlace.place.path;
     ReplacementFile report;
-    if (!report.Create(reportPlace.place)) {
+    if (!report.Create(checked.reportPlace.place)) {
         return Failure(WriteOutcome::ReportFailed,
-                       FileFailure("Report", reportPlace.place.path, "created", report.Reason()) +
+                       FileFailure("Report", reportName, "created", report.Reason()) +
                            kNothingChanged);
     }
     if (!report.File().Write(reportText) || !report.Close()) {
         const std::string reason =
             report.File().Reason().empty() ? report.Reason() : report.File().Reason();
         return Failure(WriteOutcome::ReportFailed,
-                       FileFailure("Report", reportPlace.place.path, "written", reason) +
-                           kNothingChanged);
+                       FileFailure("Report", reportName, "written", reason) + kNothingChanged);
     }
-    // Shown where the run promised it before any name changes: a report that cannot be
-    // delivered fails the run, and a failed run leaves every name as it was.
     if (!observer.PublishReport(reportText)) {
         return Failure(WriteOutcome::ReportFailed, "");
     }
-    result = CommitPair(target, report, reportPlace, *sourceIdentity, targetName);
-    result.framesWritten = copy.framesWritten;
-    return result;
+    WriteResult committed =
+        CommitPair(target, report, checked.reportPlace, checked.sourceIdentity, targetName);
+    committed.framesWritten = copy.framesWritten;
+    return committed;
+}
+
+}  // namespace
+
+WriteResult WriteTarget(const WriteRequest& request, const StreamInfo& info,
+                        WriteObserver& observer) {
+    observer.ProcessPendingEvents();
+    const PlannedCorrection planned =
+        MakeCorrectionPlan(request.startDelayMs, request.endDelayMs, info);
+    if (!planned.lines.empty()) {
+        observer.AppendInfo(planned.lines);
+    }
+    // Refusals come before anything is created, so neither the target nor its report is
+    // touched.
+    InputFile source;
+    Checked checked;
+    std::optional<WriteResult> refused = CheckSource(source, request.sourceName, info, checked);
+    if (!refused) {
+        refused = CheckTarget(request.targetName, checked);
+    }
+    if (!refused) {
+        refused = CheckPlan(planned.plan, info, checked.sourceLength, request.sourceName);
+    }
+    if (!refused) {
+        refused = CheckReplaceable(request.targetName, checked);
+    }
+    // Held until the report has its name too: the report belongs to this target.
+    WriteLock lock;
+    if (!refused) {
+        refused = Lock(lock, checked.place, request.targetName);
+    }
+    if (refused) {
+        return *refused;
+    }
+    ReplacementFile target;
+    CopyState copy;
+    WriteResult copied =
+        CopyIntoTarget(target, source, checked, request, planned.plan, info, observer, copy);
+    copied.framesWritten = copy.framesWritten;
+    if (copied.outcome != WriteOutcome::Complete) {
+        return copied;
+    }
+    return FinishReport(target, checked, request.targetName, copy, info, observer);
 }
 
 }  // namespace velmora
