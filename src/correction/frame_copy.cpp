@@ -151,9 +151,10 @@ class FrameEdit : public FrameHolder {
 
     // Copies of the last frame read, added at the end; the silent frame belongs to the
     // start only.
-    [[nodiscard]] bool AddAtEnd(const FrameReader& reader, std::int64_t count) {
+    [[nodiscard]] static bool AddAtEnd(TargetStream& target, const FrameReader& reader,
+                                       std::int64_t count) {
         const std::span<const std::uint8_t> last = reader.LastFrame();
-        return target_.WriteCopies(last.data(), last.size(), count);
+        return target.WriteCopies(last.data(), last.size(), count);
     }
 
     [[nodiscard]] const RecentFrames& Recent() const { return recent_; }
@@ -288,6 +289,66 @@ class FrameEdit : public FrameHolder {
     bool writingShown_ = false;
 };
 
+// An info frame (Xing, Info, VBRI) carries no audio: it is copied first and brought up to
+// date once the frames are known.
+struct InfoFrame {
+    std::vector<std::uint8_t> bytes;
+    std::int64_t targetOffset = 0;
+};
+
+bool CopyInfoFrame(InputFile& source, TargetStream& target, InfoFrame& info, CopyEnd& failure) {
+    if (source.Read(info.bytes.data(), info.bytes.size()) != info.bytes.size()) {
+        failure = CopyEnd::ReadFailed;
+        return false;
+    }
+    info.targetOffset = target.Bytes();
+    if (!target.Write(info.bytes.data(), info.bytes.size())) {
+        failure = CopyEnd::WriteFailed;
+        return false;
+    }
+    return true;
+}
+
+bool UpdateInfoFrame(TargetStream& target, InfoFrame& info, const CopyState& state) {
+    const MpegAudioHeader header = DecodeMpegAudioHeader(info.bytes);
+    const auto tag = FindMpegInfoTag(info.bytes, header);
+    if (!tag) {
+        return true;
+    }
+    const MpegInfoCounts counts{
+        .audioFrames = Clamp32(state.framesWritten),
+        .streamBytes = Clamp32(target.Bytes() - info.targetOffset),
+        .endPaddingGone = state.cutEndFrames > 0,
+    };
+    UpdateMpegInfoTag(info.bytes, *tag, counts);
+    return target.File().WriteAt(info.targetOffset, info.bytes.data(), info.bytes.size());
+}
+
+// After a finished walk: the cut at the end (the frames it covers were written like all
+// others and are now cut off again), then the frames added there.
+CopyEnd FinishEnds(const FrameEdit& walk, const FrameReader& reader, TargetStream& target,
+                   const CorrectionPlan& plan, WriteObserver& observer, CopyState& state) {
+    if (plan.cutEndFrames > 0 && walk.Recent().Count() > 0) {
+        state.cutEndFrames = walk.Recent().Count();
+        state.framesWritten -= state.cutEndFrames;
+        if (!target.Truncate(walk.Recent().Oldest())) {
+            return CopyEnd::WriteFailed;
+        }
+    }
+    if (state.framesWritten - state.addStartFrames <= 0) {
+        return CopyEnd::NothingLeft;
+    }
+    if (plan.addEndFrames > 0) {
+        observer.ShowStatus("Adding " + std::to_string(plan.addEndFrames) + " frames at end.");
+        if (!FrameEdit::AddAtEnd(target, reader, plan.addEndFrames)) {
+            return CopyEnd::WriteFailed;
+        }
+        state.addEndFrames = plan.addEndFrames;
+        state.framesWritten += plan.addEndFrames;
+    }
+    return CopyEnd::Done;
+}
+
 }  // namespace
 
 CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sourceLength,
@@ -300,73 +361,33 @@ CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sou
     const std::int64_t audioEnd =
         info.AudioEnd > audioStart ? std::min(info.AudioEnd, sourceLength) : sourceLength;
 
-    // A tag before the frames goes first, unchanged; then an info frame, which carries no
-    // audio and is brought up to date once the frames are known.
+    // A tag before the frames goes first, unchanged; then an info frame.
     if (!CopyBytes(source, target, audioStart, scratch, state.end)) {
         return state;
     }
-    std::vector<std::uint8_t> infoFrame;
-    std::int64_t infoAt = 0;
+    InfoFrame infoFrame;
     if (info.InfoFrameLength > 0 && info.InfoFrameLength <= audioEnd - audioStart) {
-        infoFrame.resize(static_cast<std::size_t>(info.InfoFrameLength));
-        if (source.Read(infoFrame.data(), infoFrame.size()) != infoFrame.size()) {
-            state.end = CopyEnd::ReadFailed;
-            return state;
-        }
-        infoAt = target.Bytes();
-        if (!target.Write(infoFrame.data(), infoFrame.size())) {
-            state.end = CopyEnd::WriteFailed;
+        infoFrame.bytes.resize(static_cast<std::size_t>(info.InfoFrameLength));
+        if (!CopyInfoFrame(source, target, infoFrame, state.end)) {
             return state;
         }
     }
-    const std::int64_t framesStart = audioStart + static_cast<std::int64_t>(infoFrame.size());
+    const std::int64_t framesStart =
+        audioStart + static_cast<std::int64_t>(infoFrame.bytes.size());
 
     FrameEdit walk(target, plan, info, observer);
     FrameReader reader(source, audioEnd - framesStart, fileType, info.FrameLength, observer, walk);
     walk.Run(reader, state);
     state.damagedAt += framesStart;
+    if (state.end == CopyEnd::Done) {
+        state.end = FinishEnds(walk, reader, target, plan, observer, state);
+    }
     if (state.end != CopyEnd::Done && state.end != CopyEnd::Damaged) {
         return state;
     }
-    if (state.end == CopyEnd::Done) {
-        // The cut at the end: the frames it covers were written like all others and are now
-        // cut off again.
-        if (plan.cutEndFrames > 0 && walk.Recent().Count() > 0) {
-            state.cutEndFrames = walk.Recent().Count();
-            state.framesWritten -= state.cutEndFrames;
-            if (!target.Truncate(walk.Recent().Oldest())) {
-                state.end = CopyEnd::WriteFailed;
-                return state;
-            }
-        }
-        if (state.framesWritten - state.addStartFrames <= 0) {
-            state.end = CopyEnd::NothingLeft;
-            return state;
-        }
-        if (plan.addEndFrames > 0) {
-            observer.ShowStatus("Adding " + std::to_string(plan.addEndFrames) + " frames at end.");
-            if (!walk.AddAtEnd(reader, plan.addEndFrames)) {
-                state.end = CopyEnd::WriteFailed;
-                return state;
-            }
-            state.addEndFrames = plan.addEndFrames;
-            state.framesWritten += plan.addEndFrames;
-        }
-    }
-    if (!infoFrame.empty()) {
-        const MpegAudioHeader header = DecodeMpegAudioHeader(infoFrame);
-        if (const auto tag = FindMpegInfoTag(infoFrame, header)) {
-            const MpegInfoCounts counts{
-                .audioFrames = Clamp32(state.framesWritten),
-                .streamBytes = Clamp32(target.Bytes() - infoAt),
-                .endPaddingGone = state.cutEndFrames > 0,
-            };
-            UpdateMpegInfoTag(infoFrame, *tag, counts);
-            if (!target.File().WriteAt(infoAt, infoFrame.data(), infoFrame.size())) {
-                state.end = CopyEnd::WriteFailed;
-                return state;
-            }
-        }
+    if (!infoFrame.bytes.empty() && !UpdateInfoFrame(target, infoFrame, state)) {
+        state.end = CopyEnd::WriteFailed;
+        return state;
     }
     // Tags after the frames follow the frames added at the end, unchanged. A finished walk
     // has read the source up to them.

@@ -92,7 +92,8 @@ QtMainView::~QtMainView() {
     QApplication::instance()->removeEventFilter(this);
 }
 
-void QtMainView::BuildLayout() {
+// One group box each, built in the order of the window (which is the order of the keys).
+QGroupBox* QtMainView::FilesGroup() {
     edSource_ = new QLineEdit;
     edSource_->setObjectName(QStringLiteral("ed_Source"));
     edSource_->setPlaceholderText(
@@ -118,7 +119,10 @@ void QtMainView::BuildLayout() {
     files->addWidget(edTarget_, 1, 1);
     files->addWidget(cmdTarget_, 1, 2);
     files->setColumnStretch(1, 1);
+    return fr1;
+}
 
+QGroupBox* QtMainView::DelayGroup() {
     edDelay_ = DelayBox("ed_Delay",
                         QStringLiteral("Milliseconds: a negative delay cuts frames at the start, a "
                                        "positive one adds frames there"));
@@ -163,7 +167,10 @@ void QtMainView::BuildLayout() {
     write->addWidget(cmdWrite_);
     correction->addLayout(delays);
     correction->addLayout(write);
+    return fr2;
+}
 
+QGroupBox* QtMainView::InformationGroup() {
     edInfo_ = new QPlainTextEdit;
     edInfo_->setObjectName(QStringLiteral("ed_Info"));
     edInfo_->setReadOnly(true);
@@ -186,7 +193,10 @@ void QtMainView::BuildLayout() {
     frInfo->setObjectName(QStringLiteral("fr_Info"));
     auto* info = new QVBoxLayout(frInfo);
     info->addWidget(edInfo_);
+    return frInfo;
+}
 
+QGroupBox* QtMainView::ProgressGroup() {
     edStatus_ = new QLineEdit;
     edStatus_->setObjectName(QStringLiteral("ed_Status"));
     edStatus_->setReadOnly(true);
@@ -202,6 +212,14 @@ void QtMainView::BuildLayout() {
     progress->addSpacing(12);
     progress->addWidget(Caption(QStringLiteral("Progress:"), "lbl6", proStatus_));
     progress->addWidget(proStatus_, 2);
+    return fr3;
+}
+
+void QtMainView::BuildLayout() {
+    QGroupBox* fr1 = FilesGroup();
+    QGroupBox* fr2 = DelayGroup();
+    QGroupBox* frInfo = InformationGroup();
+    QGroupBox* fr3 = ProgressGroup();
 
     // The boxes would take a dropped file as text; the window takes it as the source.
     for (QLineEdit* box : {edSource_, edTarget_, edDelay_, edEndDelay_, edStatus_}) {

@@ -16,6 +16,8 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 
+class QGroupBox;
+
 namespace velmora {
 
 class AddSilentCheckBox;
@@ -70,6 +72,10 @@ class QtMainView final : public QWidget, public MainView {
   private:
     // The size within the screen's room and no smaller than the controls need.
     [[nodiscard]] QSize Fitted(QSize wanted) const;
+    QGroupBox* FilesGroup();
+    QGroupBox* DelayGroup();
+    QGroupBox* InformationGroup();
+    QGroupBox* ProgressGroup();
     void BuildLayout();
     // Runs one piece of the logic, unless another is still running (a write lets the window
     // repaint, and a drop can arrive meanwhile); afterwards the pointer is always restored.
