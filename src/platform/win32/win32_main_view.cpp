@@ -328,25 +328,24 @@ void Win32MainView::ApplyDpi(unsigned dpi) {
                   2 * (::GetSystemMetricsForDpi(SM_CYEDGE, dpi_) + Scaled(1, dpi_));
 }
 
-void Win32MainView::Layout() {
-    if (window_ == nullptr) {
-        return;
-    }
-    RECT client{};
-    ::GetClientRect(window_, &client);
-    const auto s = [this](int pixels) { return Scaled(pixels, dpi_); };
-    const int width = std::max(static_cast<int>(client.right), s(kMinClientWidth));
-    const int height = std::max(static_cast<int>(client.bottom), s(kMinClientHeight));
-    const int margin = s(10);
-    const int pad = s(10);
-    const int title = s(20);
-    const int row = s(24);
-    const int gap = s(8);
-    const int buttonWidth = s(100);
-    const int labelWidth = s(70);
+namespace {
 
-    HDWP moves = ::BeginDeferWindowPos(kControlCount);
-    const auto place = [&](int control, int x, int y, int w, int h) {
+// Moves the controls in one go, so the window repaints once; sizes are at 96 dpi and scaled.
+class Placer {
+  public:
+    Placer(const std::array<HWND, kControlCount>& controls, int editHeight, unsigned dpi,
+           RECT client)
+        : controls_(controls), editHeight_(editHeight), dpi_(dpi),
+          width(std::max(static_cast<int>(client.right), S(kMinClientWidth))),
+          height(std::max(static_cast<int>(client.bottom), S(kMinClientHeight))),
+          moves_(::BeginDeferWindowPos(kControlCount)) {}
+    ~Placer() { ::EndDeferWindowPos(moves_); }
+    Placer(const Placer&) = delete;
+    Placer& operator=(const Placer&) = delete;
+
+    [[nodiscard]] int S(int pixels) const { return Scaled(pixels, dpi_); }
+
+    void Place(int control, int x, int y, int w, int h) {
         // A one-line edit box keeps its own height, centred on the row: the text then sits
         // level with its label instead of at the box's top.
         const bool oneLine = kControls[static_cast<std::size_t>(control)].style == kBox ||
@@ -355,62 +354,101 @@ void Win32MainView::Layout() {
             y += (h - editHeight_) / 2;
             h = editHeight_;
         }
-        moves = ::DeferWindowPos(moves, controls_[static_cast<std::size_t>(control)], nullptr, x,
-                                 y, std::max(w, 1), std::max(h, 1), SWP_NOZORDER | SWP_NOACTIVATE);
-    };
+        moves_ = ::DeferWindowPos(moves_, controls_[static_cast<std::size_t>(control)], nullptr, x,
+                                  y, std::max(w, 1), std::max(h, 1),
+                                  SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+  private:
+    const std::array<HWND, kControlCount>& controls_;
+    int editHeight_;
+    unsigned dpi_;
+
+  public:
+    const int width;
+    const int height;
+    const int margin = S(10);
+    const int pad = S(10);
+    const int title = S(20);
+    const int row = S(24);
+    const int gap = S(8);
+    const int buttonWidth = S(100);
+    const int labelWidth = S(70);
     const int inner = margin + pad;
     const int innerRight = width - margin - pad;
 
-    // Files: two rows of label, name box and button.
-    int y = margin;
-    const int filesHeight = title + row + gap + row + pad;
-    place(fr1, margin, y, width - 2 * margin, filesHeight);
+  private:
+    HDWP moves_;
+};
+
+// Files: two rows of label, name box and button. Returns where the next group starts.
+int PlaceFiles(Placer& p, int y) {
+    const int filesHeight = p.title + p.row + p.gap + p.row + p.pad;
+    p.Place(fr1, p.margin, y, p.width - 2 * p.margin, filesHeight);
     for (const auto [label, box, button, rowY] :
-         {std::array<int, 4>{lbl1, ed_Source, cmd_Source, y + title},
-          std::array<int, 4>{lbl2, ed_Target, cmd_Target, y + title + row + gap}}) {
-        place(label, inner, rowY, labelWidth, row);
-        place(box, inner + labelWidth, rowY, innerRight - buttonWidth - gap - inner - labelWidth,
-              row);
-        place(button, innerRight - buttonWidth, rowY, buttonWidth, row);
+         {std::array<int, 4>{lbl1, ed_Source, cmd_Source, y + p.title},
+          std::array<int, 4>{lbl2, ed_Target, cmd_Target, y + p.title + p.row + p.gap}}) {
+        p.Place(label, p.inner, rowY, p.labelWidth, p.row);
+        p.Place(box, p.inner + p.labelWidth, rowY,
+                p.innerRight - p.buttonWidth - p.gap - p.inner - p.labelWidth, p.row);
+        p.Place(button, p.innerRight - p.buttonWidth, rowY, p.buttonWidth, p.row);
     }
-    y += filesHeight + margin;
+    return y + filesHeight + p.margin;
+}
 
-    // Correction: the delays, the check box and Write on one row.
-    const int correctionHeight = title + row + pad;
-    place(fr2, margin, y, width - 2 * margin, correctionHeight);
-    int x = inner;
-    const int rowY = y + title;
-    place(lbl3, x, rowY, s(110), row);
-    x += s(110);
-    place(ed_Delay, x, rowY, s(70), row);
-    x += s(70) + s(16);
-    place(lbl4, x, rowY, s(100), row);
-    x += s(100);
-    place(ed_EndDelay, x, rowY, s(70), row);
-    x += s(70) + s(16);
-    place(chk_AddSilent, x, rowY, innerRight - buttonWidth - gap - x, row);
-    place(cmd_Write, innerRight - buttonWidth, rowY, buttonWidth, row);
-    y += correctionHeight + margin;
+// Correction: the delays, the check box and Write on one row.
+int PlaceCorrection(Placer& p, int y) {
+    const int correctionHeight = p.title + p.row + p.pad;
+    p.Place(fr2, p.margin, y, p.width - 2 * p.margin, correctionHeight);
+    int x = p.inner;
+    const int rowY = y + p.title;
+    p.Place(lbl3, x, rowY, p.S(110), p.row);
+    x += p.S(110);
+    p.Place(ed_Delay, x, rowY, p.S(70), p.row);
+    x += p.S(70) + p.S(16);
+    p.Place(lbl4, x, rowY, p.S(100), p.row);
+    x += p.S(100);
+    p.Place(ed_EndDelay, x, rowY, p.S(70), p.row);
+    x += p.S(70) + p.S(16);
+    p.Place(chk_AddSilent, x, rowY, p.innerRight - p.buttonWidth - p.gap - x, p.row);
+    p.Place(cmd_Write, p.innerRight - p.buttonWidth, rowY, p.buttonWidth, p.row);
+    return y + correctionHeight + p.margin;
+}
 
-    // Progress at the bottom, the information box in all the room between.
-    const int progressHeight = title + row + pad;
-    const int progressY = height - margin - progressHeight;
-    place(fr_Info, margin, y, width - 2 * margin, progressY - margin - y);
-    place(ed_Info, inner, y + title, innerRight - inner, progressY - margin - pad - y - title);
+// Progress at the bottom, the information box in all the room between.
+void PlaceInformationAndProgress(Placer& p, int y) {
+    const int progressHeight = p.title + p.row + p.pad;
+    const int progressY = p.height - p.margin - progressHeight;
+    p.Place(fr_Info, p.margin, y, p.width - 2 * p.margin, progressY - p.margin - y);
+    p.Place(ed_Info, p.inner, y + p.title, p.innerRight - p.inner,
+            progressY - p.margin - p.pad - y - p.title);
 
-    place(fr3, margin, progressY, width - 2 * margin, progressHeight);
-    const int statusLabel = s(50);
-    const int progressLabel = s(65);
-    const int room = innerRight - inner - statusLabel - progressLabel - s(16);
-    x = inner;
-    place(lbl5, x, progressY + title, statusLabel, row);
+    p.Place(fr3, p.margin, progressY, p.width - 2 * p.margin, progressHeight);
+    const int statusLabel = p.S(50);
+    const int progressLabel = p.S(65);
+    const int room = p.innerRight - p.inner - statusLabel - progressLabel - p.S(16);
+    int x = p.inner;
+    p.Place(lbl5, x, progressY + p.title, statusLabel, p.row);
     x += statusLabel;
-    place(ed_Status, x, progressY + title, room / 3, row);
-    x += room / 3 + s(16);
-    place(lbl6, x, progressY + title, progressLabel, row);
+    p.Place(ed_Status, x, progressY + p.title, room / 3, p.row);
+    x += room / 3 + p.S(16);
+    p.Place(lbl6, x, progressY + p.title, progressLabel, p.row);
     x += progressLabel;
-    place(pro_Status, x, progressY + title + s(3), innerRight - x, row - s(6));
-    ::EndDeferWindowPos(moves);
+    p.Place(pro_Status, x, progressY + p.title + p.S(3), p.innerRight - x, p.row - p.S(6));
+}
+
+}  // namespace
+
+void Win32MainView::Layout() {
+    if (window_ == nullptr) {
+        return;
+    }
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    Placer placer(controls_, editHeight_, dpi_, client);
+    int y = PlaceFiles(placer, placer.margin);
+    y = PlaceCorrection(placer, y);
+    PlaceInformationAndProgress(placer, y);
 }
 
 void Win32MainView::Attach(MainWindow& logic, std::function<void()> onClose) {
@@ -615,49 +653,61 @@ void Win32MainView::RunMessageLoop() {
     }
 }
 
+void Win32MainView::OnCommand(int control, unsigned notification) {
+    // A name typed into the source box counts once the box is left.
+    if (control == ed_Source && notification == EN_KILLFOCUS) {
+        const std::string typed = Text(TextBox::ed_Source);
+        RunOperation([this, &typed] { logic_->SourceTyped(typed); });
+        return;
+    }
+    if (notification != BN_CLICKED) {
+        return;
+    }
+    if (control == cmd_Source) {
+        RunOperation([this] { logic_->cmd_Source_Click(); });
+    } else if (control == cmd_Target) {
+        RunOperation([this] { logic_->cmd_Target_Click(); });
+    } else if (control == cmd_Write && WriteEnabled()) {
+        RunOperation([this] { static_cast<void>(logic_->cmd_Write_Click()); });
+    } else if (control == chk_AddSilent) {
+        // A click on the greyed box checks it; after that the user only ever cycles between
+        // checked and unchecked.
+        SetAddSilentValue(AddSilentValue() == 1 ? 0 : 1);
+    }
+}
+
+// The first file dropped becomes the source, as if chosen with Open.
+void Win32MainView::OnDropFiles(HDROP__* drop) {
+    const UINT length = ::DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring name(length + 1, L'\0');
+    const UINT got = ::DragQueryFileW(drop, 0, name.data(), length + 1);
+    name.resize(got);
+    ::DragFinish(drop);
+    if (!name.empty()) {
+        RunOperation([this, &name] {
+            logic_->State().SourceName = Utf8FromWide(name);
+            logic_->SourceChosen();
+        });
+    }
+}
+
+void Win32MainView::SetLeastSize(tagMINMAXINFO& limits) const {
+    RECT least{0, 0, Scaled(kMinClientWidth, dpi_), Scaled(kMinClientHeight, dpi_)};
+    ::AdjustWindowRectExForDpi(&least, WS_OVERLAPPEDWINDOW, FALSE,
+                               WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, dpi_);
+    limits.ptMinTrackSize.x = least.right - least.left;
+    limits.ptMinTrackSize.y = least.bottom - least.top;
+}
+
 std::intptr_t Win32MainView::HandleMessage(unsigned message, std::uintptr_t wParam,
                                            std::intptr_t lParam) {
     switch (message) {
-        case WM_COMMAND: {
-            const int control = static_cast<int>(LOWORD(wParam)) - kFirstId;
-            // A name typed into the source box counts once the box is left.
-            if (control == ed_Source && HIWORD(wParam) == EN_KILLFOCUS) {
-                const std::string typed = Text(TextBox::ed_Source);
-                RunOperation([this, &typed] { logic_->SourceTyped(typed); });
-                return 0;
-            }
-            if (HIWORD(wParam) != BN_CLICKED) {
-                break;
-            }
-            if (control == cmd_Source) {
-                RunOperation([this] { logic_->cmd_Source_Click(); });
-            } else if (control == cmd_Target) {
-                RunOperation([this] { logic_->cmd_Target_Click(); });
-            } else if (control == cmd_Write && WriteEnabled()) {
-                RunOperation([this] { static_cast<void>(logic_->cmd_Write_Click()); });
-            } else if (control == chk_AddSilent) {
-                // A click on the greyed box checks it; after that the user only ever cycles
-                // between checked and unchecked.
-                SetAddSilentValue(AddSilentValue() == 1 ? 0 : 1);
-            }
+        case WM_COMMAND:
+            OnCommand(static_cast<int>(LOWORD(wParam)) - kFirstId, HIWORD(wParam));
             return 0;
-        }
-        case WM_DROPFILES: {
-            const auto drop = reinterpret_cast<HDROP>(wParam);
-            const UINT length = ::DragQueryFileW(drop, 0, nullptr, 0);
-            std::wstring name(length + 1, L'\0');
-            const UINT got = ::DragQueryFileW(drop, 0, name.data(), length + 1);
-            name.resize(got);
-            ::DragFinish(drop);
-            // The first file dropped becomes the source, as if chosen with Open.
-            if (!name.empty()) {
-                RunOperation([this, &name] {
-                    logic_->State().SourceName = Utf8FromWide(name);
-                    logic_->SourceChosen();
-                });
-            }
+        case WM_DROPFILES:
+            OnDropFiles(reinterpret_cast<HDROP>(wParam));
             return 0;
-        }
         case WM_SETCURSOR:
             if (busy_ > 0) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
@@ -667,15 +717,9 @@ std::intptr_t Win32MainView::HandleMessage(unsigned message, std::uintptr_t wPar
         case WM_SIZE:
             Layout();
             return 0;
-        case WM_GETMINMAXINFO: {
-            RECT least{0, 0, Scaled(kMinClientWidth, dpi_), Scaled(kMinClientHeight, dpi_)};
-            ::AdjustWindowRectExForDpi(&least, WS_OVERLAPPEDWINDOW, FALSE,
-                                       WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, dpi_);
-            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-            limits->ptMinTrackSize.x = least.right - least.left;
-            limits->ptMinTrackSize.y = least.bottom - least.top;
+        case WM_GETMINMAXINFO:
+            SetLeastSize(*reinterpret_cast<MINMAXINFO*>(lParam));
             return 0;
-        }
         case WM_DPICHANGED: {
             // Moved to a screen of another density: new fonts, and the size the system offers.
             ApplyDpi(LOWORD(wParam));

@@ -14,6 +14,8 @@
 // The system's handle types, declared as <windows.h> does, so this header needs none of it.
 struct HWND__;
 struct HFONT__;
+struct HDROP__;
+struct tagMINMAXINFO;
 
 namespace velmora {
 
@@ -57,6 +59,9 @@ class Win32MainView final : public MainView {
     std::intptr_t HandleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
 
   private:
+    void OnCommand(int control, unsigned notification);
+    void OnDropFiles(HDROP__* drop);
+    void SetLeastSize(tagMINMAXINFO& limits) const;
     void CreateControls();
     void ApplyDpi(unsigned dpi);
     void Layout();
