@@ -196,6 +196,35 @@ int RenameInFolder(int folder, const std::string& from, const std::string& to,
     return ::renameat2(folder, from.c_str(), folder, to.c_str(), flags);
 }
 
+// Where the link `place.name` in `folder` leads; nothing when it cannot be read, and then
+// `place` says why.
+std::optional<std::string> LinkTarget(const Folder& folder, TargetPlace& place) {
+    std::array<char, PATH_MAX> leadsTo{};
+    const ssize_t length =
+        ::readlinkat(folder.Descriptor(), place.name.c_str(), leadsTo.data(), leadsTo.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= leadsTo.size()) {
+        place.kind = TargetPlace::Kind::Unreachable;
+        place.reason = SystemReason(length < 0 ? errno : ENAMETOOLONG);
+        return std::nullopt;
+    }
+    return std::string(leadsTo.data(), static_cast<std::size_t>(length));
+}
+
+// The system's own links (/proc/self/fd/1 for a pipe) lead to things that have no name in
+// any folder: what the name leads to as the system sees it tells what they are.
+void DescribeNameless(TargetPlace& place, const std::string& name) {
+    struct stat seen {};
+    if (::stat(name.c_str(), &seen) != 0) {
+        return;
+    }
+    if (!S_ISREG(seen.st_mode)) {
+        place.kind = TargetPlace::Kind::NotRegular;
+    } else {
+        place.kind = TargetPlace::Kind::Unreachable;
+        place.reason = "it leads to a file that no longer has a name";
+    }
+}
+
 }  // namespace
 
 TargetPlace LookUpTarget(const std::string& name) {
@@ -239,27 +268,14 @@ TargetPlace LookUpTarget(const std::string& name) {
             place.reason = SystemReason(ELOOP);
             return place;
         }
-        std::array<char, PATH_MAX> leadsTo{};
-        const ssize_t length = ::readlinkat(folder->Descriptor(), place.name.c_str(),
-                                            leadsTo.data(), leadsTo.size());
-        if (length < 0 || static_cast<std::size_t>(length) >= leadsTo.size()) {
-            place.kind = TargetPlace::Kind::Unreachable;
-            place.reason = SystemReason(length < 0 ? errno : ENAMETOOLONG);
+        const std::optional<std::string> next = LinkTarget(*folder, place);
+        if (!next) {
             return place;
         }
-        const std::string next(leadsTo.data(), static_cast<std::size_t>(length));
-        path = !next.empty() && next.front() == '/' ? next : FolderOf(path) + next;
+        path = !next->empty() && next->front() == '/' ? *next : FolderOf(path) + *next;
     }
-    // The system's own links (/proc/self/fd/1 for a pipe) lead to things that have no name
-    // in any folder: what the name leads to as the system sees it tells what they are.
-    struct stat seen {};
-    if (place.kind == TargetPlace::Kind::Missing && ::stat(name.c_str(), &seen) == 0) {
-        if (!S_ISREG(seen.st_mode)) {
-            place.kind = TargetPlace::Kind::NotRegular;
-        } else {
-            place.kind = TargetPlace::Kind::Unreachable;
-            place.reason = "it leads to a file that no longer has a name";
-        }
+    if (place.kind == TargetPlace::Kind::Missing) {
+        DescribeNameless(place, name);
     }
     return place;
 }
@@ -432,6 +448,26 @@ bool ReplacementFile::Create(const TargetPlace& place) {
     return false;
 }
 
+// The file that had the name now has the temporary one: exactly the file that was replaced,
+// whatever the name led to a moment ago. The source, or something that is no file, gets its
+// name back.
+ReplacementFile::Committed ReplacementFile::Exchanged(const std::optional<FileIdentity>& protect) {
+    committed_ = true;
+    earlierKept_ = true;
+    struct stat status {};
+    const bool lookedAt =
+        ::fstatat(folder_->Descriptor(), temporary_.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool isProtected = lookedAt && protect && IdentityOf(status) == *protect;
+    if (lookedAt && !isProtected && S_ISREG(status.st_mode)) {
+        return Committed::Done;
+    }
+    reason_ = isProtected ? "it is the source file" : "it is not a regular file";
+    if (!Undo()) {
+        return Committed::Failed;
+    }
+    return isProtected ? Committed::IsProtected : Committed::Failed;
+}
+
 ReplacementFile::Committed ReplacementFile::Commit(const std::optional<FileIdentity>& protect,
                                                    bool mayReplace,
                                                    const std::function<void()>& beforeRename) {
@@ -454,21 +490,7 @@ ReplacementFile::Committed ReplacementFile::Commit(const std::optional<FileIdent
     }
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (mayReplace && RenameInFolder(folder, temporary_, final_, RENAME_EXCHANGE) == 0) {
-            committed_ = true;
-            earlierKept_ = true;
-            // The file that had the name now has the temporary one: exactly the file that was
-            // replaced, whatever the name led to a moment ago.
-            const bool lookedAt =
-                ::fstatat(folder, temporary_.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
-            const bool isProtected = lookedAt && protect && IdentityOf(status) == *protect;
-            if (lookedAt && !isProtected && S_ISREG(status.st_mode)) {
-                return Committed::Done;
-            }
-            reason_ = isProtected ? "it is the source file" : "it is not a regular file";
-            if (!Undo()) {
-                return Committed::Failed;
-            }
-            return isProtected ? Committed::IsProtected : Committed::Failed;
+            return Exchanged(protect);
         }
         if (mayReplace && errno == EINVAL) {
             // A file system that cannot exchange two names: the old file goes at once.

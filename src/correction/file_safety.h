@@ -118,10 +118,11 @@ class ReplacementFile {
     // After Commit: the file that had the name is removed for good.
     void Settle();
     [[nodiscard]] const std::string& Reason() const { return reason_; }
-    [[nodiscard]] const std::string& TemporaryName() const { return temporary_; }
 
   private:
     void Discard();
+    // After the names were exchanged (POSIX): keeps them, or gives the name back.
+    [[nodiscard]] Committed Exchanged(const std::optional<FileIdentity>& protect);
 
     OutputFile file_;
     std::shared_ptr<const Folder> folder_;

@@ -43,7 +43,6 @@ class BitReader {
     }
 
     [[nodiscard]] bool Overrun() const { return overrun_; }
-    [[nodiscard]] std::size_t BitPosition() const { return position_; }
 
   private:
     std::span<const std::uint8_t> bytes_;

@@ -108,31 +108,9 @@ void WriteBsi(BitWriter& out, const SilentAc3FrameParams& p) {
 // strategy, rematrixing (2/0), exponents, bit allocation parameters and SNR offsets. The
 // later blocks reuse all of it and so are only a row of zero flags. No block carries
 // mantissas, because the SNR offsets leave every bin without bits.
-void WriteAudioBlock(BitWriter& out, const SilentAc3FrameParams& p, int block) {
-    const int channels = kFullBandwidthChannels[static_cast<std::size_t>(p.acmod)];
-    const bool first = block == 0;
+// The exponent strategies and, in block 0, the exponents: all at their floor.
+void WriteExponents(BitWriter& out, const SilentAc3FrameParams& p, int channels, bool first) {
     const bool newLfeExponents = p.lfeon && first && p.lfeExponentsInBlock0;
-
-    for (int ch = 0; ch < channels; ++ch) {
-        out.Put(0, 1);  // blksw: long transform
-    }
-    for (int ch = 0; ch < channels; ++ch) {
-        out.Put(U(p.dithflag), 1);  // dithflag: zero-bit bins stay exactly 0 without it
-    }
-    out.Put(0, 1);  // dynrnge: no dynamic range word, gain 1
-    if (p.acmod == kDualMono) {
-        out.Put(0, 1);  // dynrng2e, the same for the second channel
-    }
-    out.Put(U(first), 1);  // cplstre
-    if (first) {
-        out.Put(0, 1);  // cplinu: coupling off, so no coupling fields anywhere
-    }
-    if (p.acmod == 2) {
-        out.Put(U(first), 1);  // rematstr
-        if (first) {
-            out.Put(0, 4);  // rematflg for the four bands that exist without coupling
-        }
-    }
     for (int ch = 0; ch < channels; ++ch) {
         out.Put(first ? kExpD45 : kExpReuse, 2);  // chexpstr
     }
@@ -157,6 +135,10 @@ void WriteAudioBlock(BitWriter& out, const SilentAc3FrameParams& p, int block) {
             out.Put(kZeroDeltaGroup, 7);
         }
     }
+}
+
+// The bit allocation parameters, sent once in block 0, and no delta allocation or skip field.
+void WriteBitAllocation(BitWriter& out, const SilentAc3FrameParams& p, int channels, bool first) {
     out.Put(U(first), 1);  // baie
     if (first) {
         out.Put(kSdcycod, 2);
@@ -178,6 +160,33 @@ void WriteAudioBlock(BitWriter& out, const SilentAc3FrameParams& p, int block) {
     out.Put(0, 1);  // skiple: no skip field
 }
 
+void WriteAudioBlock(BitWriter& out, const SilentAc3FrameParams& p, int block) {
+    const int channels = kFullBandwidthChannels[static_cast<std::size_t>(p.acmod)];
+    const bool first = block == 0;
+
+    for (int ch = 0; ch < channels; ++ch) {
+        out.Put(0, 1);  // blksw: long transform
+    }
+    for (int ch = 0; ch < channels; ++ch) {
+        out.Put(U(p.dithflag), 1);  // dithflag: zero-bit bins stay exactly 0 without it
+    }
+    out.Put(0, 1);  // dynrnge: no dynamic range word, gain 1
+    if (p.acmod == kDualMono) {
+        out.Put(0, 1);  // dynrng2e, the same for the second channel
+    }
+    out.Put(U(first), 1);  // cplstre
+    if (first) {
+        out.Put(0, 1);  // cplinu: coupling off, so no coupling fields anywhere
+    }
+    if (p.acmod == 2) {
+        out.Put(U(first), 1);  // rematstr
+        if (first) {
+            out.Put(0, 4);  // rematflg for the four bands that exist without coupling
+        }
+    }
+    WriteExponents(out, p, channels, first);
+    WriteBitAllocation(out, p, channels, first);
+}
 }  // namespace
 
 std::optional<SilentAc3Frame> BuildSilentAc3Frame(const SilentAc3FrameParams& params) {

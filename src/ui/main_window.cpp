@@ -172,7 +172,10 @@ WriteRun MainWindow::cmd_Write_Click() {
     view_.WriteStarted();
     const WriteResult result = WriteTarget(request, state_.streamInfo, observer);
     view_.WriteEnded(result.outcome == WriteOutcome::Complete);
+    return Told(result);
+}
 
+WriteRun MainWindow::Told(const WriteResult& result) {
     switch (result.outcome) {
         case WriteOutcome::Complete:
             // The report went under another name: the message says which, and why.

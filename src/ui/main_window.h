@@ -37,6 +37,8 @@ class MainWindow {
     // AnalyseSource, then the silent-frame loader; replaces the report unless the source
     // does not exist.
     void Analyse();
+    // Shows what the write's result calls for, and what the run then was.
+    WriteRun Told(const WriteResult& result);
 
     ProgramState& state_;
     MainView& view_;
