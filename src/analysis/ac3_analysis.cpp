@@ -3,9 +3,9 @@
 #include <span>
 #include <vector>
 
-#include "analysis/ac3_header.h"
+#include "report/ac3_source_lines.h"
 #include "analysis/format_analysis.h"
-#include "analysis/report_text.h"
+#include "report/report_text.h"
 #include "analysis/stream_timing.h"
 #include "common/number_text.h"
 #include "formats/eac3_frame.h"

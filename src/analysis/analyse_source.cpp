@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "analysis/report_text.h"
+#include "report/report_text.h"
 #include "analysis/source_reader.h"
 #include "common/file_names.h"
 #include "formats/format_table.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "analysis/format_analysis.h"
-#include "analysis/mpeg_audio_header.h"
+#include "report/mpeg_audio_source_lines.h"
 #include "analysis/stream_timing.h"
 #include "formats/mpeg_info_frame.h"
 #include "formats/mpeg_tags.h"

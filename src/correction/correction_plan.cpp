@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "common/number_text.h"
-#include "analysis/report_text.h"
+#include "report/plan_lines.h"
 
 namespace velmora {
 
@@ -28,14 +28,6 @@ std::int64_t SaturatingBytes(std::int64_t frames, std::int64_t frameLength) {
     return negative ? -(a * b) : a * b;
 }
 
-// "<magnitude>ms (<duration of the whole frames>)<tail>": the number before "ms" is what the
-// user asked for, the time in brackets is what the whole frames really give.
-std::string PlanLine(std::int64_t magnitudeMs, std::int64_t frames, float framesPerSecond,
-                     const char* tail) {
-    return std::to_string(magnitudeMs) + "ms (" + FramesToTime(frames, framesPerSecond) + ")" +
-           tail;
-}
-
 }  // namespace
 
 std::int64_t DelayToFrames(std::int64_t magnitudeMs, float framesPerSecond) {
@@ -48,6 +40,10 @@ std::int64_t DelayToFrames(std::int64_t magnitudeMs, float framesPerSecond) {
     return RoundToInt64(frames);
 }
 
+std::int64_t DelayMagnitude(std::int32_t delayMs) {
+    return delayMs < 0 ? -static_cast<std::int64_t>(delayMs) : static_cast<std::int64_t>(delayMs);
+}
+
 PlannedCorrection MakeCorrectionPlan(std::int32_t startDelayMs, std::int32_t endDelayMs,
                                      const StreamInfo& info) {
     PlannedCorrection result;
@@ -57,34 +53,24 @@ PlannedCorrection MakeCorrectionPlan(std::int32_t startDelayMs, std::int32_t end
 
     const float fps = info.FramesPerSecond;
     const std::int64_t frameLength = info.FrameLength;
-    // Magnitudes are taken in 64 bits so that the smallest 32-bit delay has one too.
-    const std::int64_t startMagnitude = plan.startDelayMs < 0
-                                            ? -static_cast<std::int64_t>(plan.startDelayMs)
-                                            : static_cast<std::int64_t>(plan.startDelayMs);
-    const std::int64_t endMagnitude = plan.endDelayMs < 0
-                                          ? -static_cast<std::int64_t>(plan.endDelayMs)
-                                          : static_cast<std::int64_t>(plan.endDelayMs);
+    const std::int64_t startMagnitude = DelayMagnitude(plan.startDelayMs);
+    const std::int64_t endMagnitude = DelayMagnitude(plan.endDelayMs);
 
     if (plan.startDelayMs < 0) {
         plan.cutStartFrames = DelayToFrames(startMagnitude, fps);
         plan.cutStartBytes = SaturatingBytes(plan.cutStartFrames, frameLength);
-        result.lines +=
-            PlanLine(startMagnitude, plan.cutStartFrames, fps, " ms to be cut at beginning.\r\n");
     }
     if (plan.startDelayMs > 0) {
         plan.addStartFrames = DelayToFrames(startMagnitude, fps);
-        result.lines +=
-            PlanLine(startMagnitude, plan.addStartFrames, fps, " to be add at beginning.\r\n");
     }
     if (plan.endDelayMs < 0) {
         plan.cutEndFrames = DelayToFrames(endMagnitude, fps);
         plan.cutEndBytes = SaturatingBytes(plan.cutEndFrames, frameLength);
-        result.lines += PlanLine(endMagnitude, plan.cutEndFrames, fps, " to be cut at end.\r\n");
     }
     if (plan.endDelayMs > 0) {
         plan.addEndFrames = DelayToFrames(endMagnitude, fps);
-        result.lines += PlanLine(endMagnitude, plan.addEndFrames, fps, " to be add at end.\r\n");
     }
+    result.lines = PlanLines(plan, fps);
     return result;
 }
 

@@ -25,6 +25,9 @@ struct PlannedCorrection {
     std::string lines;
 };
 
+// A delay's size in milliseconds, taken in 64 bits so that the smallest 32-bit delay has one.
+[[nodiscard]] std::int64_t DelayMagnitude(std::int32_t delayMs);
+
 // Whole frames for a delay magnitude in milliseconds at the given rate.
 [[nodiscard]] std::int64_t DelayToFrames(std::int64_t magnitudeMs, float framesPerSecond);
 

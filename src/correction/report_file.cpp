@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/report_text.h"
+#include "report/report_text.h"
 #include "correction/byte_file.h"
 #include "correction/file_safety.h"
 

@@ -7,12 +7,13 @@
 #include <optional>
 #include <system_error>
 
-#include "analysis/report_text.h"
+#include "report/report_text.h"
 #include "correction/byte_file.h"
 #include "correction/correction_plan.h"
 #include "correction/file_safety.h"
 #include "correction/frame_copy.h"
 #include "correction/report_file.h"
+#include "report/target_lines.h"
 
 namespace velmora {
 
@@ -63,40 +64,6 @@ class BusyPointer {
   private:
     WriteObserver& observer_;
 };
-
-// One row of the target information: "n frames (ms ms) have been <what>.\r\n", singular for 1.
-std::string CountLine(std::int64_t frames, const std::string& unitWord, const std::string& what,
-                      float framesPerSecond) {
-    const std::string ms = std::to_string(FramesToMs(frames, framesPerSecond));
-    if (frames == 1) {
-        return "1 " + unitWord + " (" + ms + "ms) has been " + what + ".\r\n";
-    }
-    return std::to_string(frames) + " " + unitWord + "s (" + ms + "ms) have been " + what + ".\r\n";
-}
-
-// What was really done, which is less than planned when the source is shorter.
-void AppendTargetInformation(WriteObserver& observer, const CopyState& copy, float fps) {
-    observer.AppendInfo("\r\nTarget file information:\r\n\r\n");
-    if (copy.cutStartFrames >= 1) {
-        observer.AppendInfo(CountLine(copy.cutStartFrames, "frame", "cut at start", fps));
-    }
-    if (copy.addStartFrames >= 1) {
-        observer.AppendInfo(CountLine(copy.addStartFrames, copy.unitWord, "added at start", fps));
-    }
-    if (copy.cutEndFrames >= 1) {
-        observer.AppendInfo(CountLine(copy.cutEndFrames, "frame", "cut at end", fps));
-    }
-    if (copy.addEndFrames >= 1) {
-        observer.AppendInfo(CountLine(copy.addEndFrames, "frame", "added at end", fps));
-    }
-    // The count really written, always in the plural.
-    observer.AppendInfo(std::to_string(copy.framesWritten) + " frames (" +
-                        FramesToTime(copy.framesWritten, fps) + ") have been written.\r\n");
-    if (copy.shortLastFrame) {
-        observer.AppendInfo("Last frame was too short. Ignored.\r\n");
-    }
-    observer.AppendInfo(FrameRateSentence(fps));
-}
 
 constexpr const char* kNothingChanged = " Target file and report were left as they were.";
 
@@ -350,7 +317,7 @@ WriteResult FinishReport(ReplacementFile& target, const Checked& checked,
                          const std::string& targetName, const CopyState& copy,
                          const StreamInfo& info, WriteObserver& observer) {
     observer.SetProgressValue(0);
-    AppendTargetInformation(observer, copy, info.FramesPerSecond);
+    observer.AppendInfo(TargetInformation(copy, info.FramesPerSecond));
     const std::string reportText = observer.InfoText();
     const std::string& reportName = checked.reportPlace.place.path;
     ReplacementFile report;

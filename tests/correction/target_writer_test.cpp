@@ -531,11 +531,12 @@ TEST(TargetWriter, RecordsEveryCallInOrder) {
         "status:pending...",
         "busy:off",
         "value:0",
-        "info:\r\nTarget file information:\r\n\r\n",
-        "info:3 frames (96ms) have been added at start.\r\n",
-        "info:2 frames (64ms) have been added at end.\r\n",
-        "info:15 frames (00:00:00,480) have been written.\r\n",
-        "info:There are 31.25 frames in one second.",
+        // The target information comes whole, in one piece.
+        "info:\r\nTarget file information:\r\n\r\n"
+        "3 frames (96ms) have been added at start.\r\n"
+        "2 frames (64ms) have been added at end.\r\n"
+        "15 frames (00:00:00,480) have been written.\r\n"
+        "There are 31.25 frames in one second.",
     };
     expected.insert(expected.end(), tail.begin(), tail.end());
     EXPECT_EQ(observer.calls, expected);

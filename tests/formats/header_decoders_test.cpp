@@ -3,12 +3,12 @@
 
 #include <vector>
 
-#include "analysis/ac3_header.h"
+#include "report/ac3_source_lines.h"
 #include "formats/bit_reader.h"
 #include "formats/format_table.h"
 #include "formats/frame_facts.h"
-#include "analysis/dts_header.h"
-#include "analysis/mpeg_audio_header.h"
+#include "report/dts_source_lines.h"
+#include "report/mpeg_audio_source_lines.h"
 
 namespace velmora {
 namespace {

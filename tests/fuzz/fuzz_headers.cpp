@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/ac3_header.h"
+#include "report/ac3_source_lines.h"
 #include "analysis/analyse_source.h"
-#include "analysis/dts_header.h"
-#include "analysis/mpeg_audio_header.h"
+#include "report/dts_source_lines.h"
+#include "report/mpeg_audio_source_lines.h"
 #include "formats/format_table.h"
 #include "formats/frame_facts.h"
 #include "fuzz_scratch.h"

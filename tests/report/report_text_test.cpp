@@ -1,5 +1,5 @@
 // Durations and frame-rate sentences shared by the source and target reports.
-#include "analysis/report_text.h"
+#include "report/report_text.h"
 
 #include <gtest/gtest.h>
 

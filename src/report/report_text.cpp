@@ -1,5 +1,5 @@
 // Report pieces shared by the source and the target information.
-#include "analysis/report_text.h"
+#include "report/report_text.h"
 
 #include <array>
 

@@ -1,17 +1,16 @@
 // The report lines of an AC-3 source.
-#include "analysis/ac3_header.h"
+#include "report/ac3_source_lines.h"
 
-#include <array>
 #include <cstdio>
 
+#include "report/report_text.h"
 
 namespace velmora {
 
 std::string Ac3SamplingRateLine(int fscod) {
-    static constexpr std::array<const char*, 4> kTexts = {"48 ", "44.1 ", "32 ", "reserved "};
-    const char* text =
-        fscod >= 0 && fscod < 4 ? kTexts[static_cast<std::size_t>(fscod)] : kTexts[3];
-    return std::string("Sampling rate: ") + text + "kHz\r\n";
+    const std::int32_t rate = Ac3SamplingRate(fscod);
+    return "Sampling rate: " + (rate > 0 ? KilohertzText(rate) : std::string("reserved")) +
+           " kHz\r\n";
 }
 
 std::string Ac3BitRateLine(std::int32_t kbps) {

@@ -1,5 +1,5 @@
 // The report of an MPEG audio source.
-#include "analysis/mpeg_audio_header.h"
+#include "report/mpeg_audio_source_lines.h"
 
 #include <array>
 

@@ -1,0 +1,15 @@
+// The report's plan: one line per end with a delay.
+#pragma once
+
+#include <string>
+
+#include "correction/correction_plan.h"
+
+namespace velmora {
+
+// "<magnitude>ms (<duration of the whole frames>) to be cut at beginning.\r\n" and its
+// siblings; the number before "ms" is what the user asked for, the time in brackets what the
+// whole frames really give.
+[[nodiscard]] std::string PlanLines(const CorrectionPlan& plan, float framesPerSecond);
+
+}  // namespace velmora

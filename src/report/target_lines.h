@@ -1,0 +1,14 @@
+// The report's target information: what a finished walk really did.
+#pragma once
+
+#include <string>
+
+#include "correction/frame_copy.h"
+
+namespace velmora {
+
+// From "\r\nTarget file information:\r\n\r\n" to the frame-rate sentence; what was done is
+// less than planned when the source is shorter.
+[[nodiscard]] std::string TargetInformation(const CopyState& copy, float framesPerSecond);
+
+}  // namespace velmora
