@@ -3,13 +3,13 @@
 #include <span>
 #include <vector>
 
-#include "report/ac3_source_lines.h"
 #include "analysis/format_analysis.h"
-#include "report/report_text.h"
 #include "analysis/stream_timing.h"
 #include "common/number_text.h"
 #include "formats/eac3_frame.h"
 #include "formats/frame_facts.h"
+#include "report/ac3_source_lines.h"
+#include "report/report_text.h"
 
 namespace velmora {
 

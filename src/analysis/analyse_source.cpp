@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "report/report_text.h"
 #include "analysis/source_reader.h"
-#include "common/file_names.h"
 #include "formats/format_table.h"
+#include "platform/files/file_names.h"
+#include "report/report_text.h"
 
 namespace velmora {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "formats/file_type.h"
 #include "analysis/stream_info.h"
+#include "formats/file_type.h"
 
 namespace velmora {
 

@@ -1,12 +1,12 @@
 // What the first DTS frame of a source says, for its report and its correction.
 #include <vector>
 
-#include "report/dts_source_lines.h"
 #include "analysis/format_analysis.h"
-#include "report/report_text.h"
 #include "analysis/stream_timing.h"
 #include "formats/dts_substream.h"
 #include "formats/frame_facts.h"
+#include "report/dts_source_lines.h"
+#include "report/report_text.h"
 
 namespace velmora {
 

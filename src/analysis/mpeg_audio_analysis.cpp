@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "analysis/format_analysis.h"
-#include "report/mpeg_audio_source_lines.h"
 #include "analysis/stream_timing.h"
 #include "formats/mpeg_info_frame.h"
 #include "formats/mpeg_tags.h"
+#include "report/mpeg_audio_source_lines.h"
 
 namespace velmora {
 

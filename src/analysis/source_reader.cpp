@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "common/file_names.h"
+#include "platform/files/file_names.h"
 
 namespace velmora {
 

@@ -1,8 +1,8 @@
 // What the first frame and the file's length tell of a stream's timing and frame count.
 #include "analysis/stream_timing.h"
 
-#include "report/report_text.h"
 #include "common/number_text.h"
+#include "report/report_text.h"
 
 namespace velmora {
 

@@ -10,7 +10,7 @@
 #include "app/run_program.h"
 #include "app/start_up.h"
 #include "common/system_text_win32.h"
-#include "correction/file_safety.h"
+#include "platform/files/file_safety.h"
 #include "platform/headless/headless_front_end.h"
 #include "platform/win32/win32_front_end.h"
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "common/file_names.h"
+#include "platform/files/file_names.h"
 
 namespace velmora {
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "analysis/stream_info.h"
-#include "correction/byte_file.h"
 #include "correction/correction_plan.h"
 #include "correction/write_observer.h"
 #include "formats/file_type.h"
+#include "platform/files/byte_file.h"
 
 namespace velmora {
 

@@ -7,11 +7,11 @@
 #include <optional>
 #include <span>
 
-#include "correction/byte_file.h"
 #include "correction/read_ahead.h"
 #include "correction/write_observer.h"
 #include "formats/file_type.h"
 #include "formats/format_table.h"
+#include "platform/files/byte_file.h"
 
 namespace velmora {
 

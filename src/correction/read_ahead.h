@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "correction/byte_file.h"
+#include "platform/files/byte_file.h"
 
 namespace velmora {
 

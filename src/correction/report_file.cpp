@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/files/byte_file.h"
+#include "platform/files/file_safety.h"
 #include "report/report_text.h"
-#include "correction/byte_file.h"
-#include "correction/file_safety.h"
 
 namespace velmora {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "correction/byte_file.h"
-#include "correction/file_safety.h"
+#include "platform/files/byte_file.h"
+#include "platform/files/file_safety.h"
 
 namespace velmora {
 

@@ -7,12 +7,12 @@
 #include <optional>
 #include <system_error>
 
-#include "report/report_text.h"
-#include "correction/byte_file.h"
 #include "correction/correction_plan.h"
-#include "correction/file_safety.h"
 #include "correction/frame_copy.h"
 #include "correction/report_file.h"
+#include "platform/files/byte_file.h"
+#include "platform/files/file_safety.h"
+#include "report/report_text.h"
 #include "report/target_lines.h"
 
 namespace velmora {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "formats/file_type.h"
 #include "analysis/stream_info.h"
 #include "correction/write_observer.h"
+#include "formats/file_type.h"
 
 namespace velmora {
 

@@ -5,10 +5,10 @@
 #include <system_error>
 
 #include "analysis/analyse_source.h"
-#include "common/file_names.h"
 #include "common/number_text.h"
-#include "silence/silent_frames.h"
 #include "formats/format_table.h"
+#include "platform/files/file_names.h"
+#include "silence/silent_frames.h"
 #include "ui/file_naming.h"
 #include "ui/view_write_observer.h"
 

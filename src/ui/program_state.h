@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "formats/file_type.h"
 #include "analysis/stream_info.h"
+#include "formats/file_type.h"
 
 namespace velmora {
 

@@ -14,8 +14,8 @@
 #include "correction/eac3_test_stream.h"
 #include "correction/recording_observer.h"
 #include "correction/target_writer.h"
-#include "silence/bit_writer.h"
 #include "formats/dts_frame.h"
+#include "silence/bit_writer.h"
 #include "support/test_support.h"
 
 namespace velmora {

@@ -20,9 +20,9 @@
 
 #include "common/number_text.h"
 #include "correction/ac3_test_stream.h"
-#include "correction/file_safety.h"
 #include "correction/recording_observer.h"
 #include "correction/target_writer.h"
+#include "platform/files/file_safety.h"
 #include "support/test_support.h"
 
 namespace velmora {

@@ -3,10 +3,10 @@
 
 #include <vector>
 
-#include "report/ac3_source_lines.h"
 #include "formats/bit_reader.h"
 #include "formats/format_table.h"
 #include "formats/frame_facts.h"
+#include "report/ac3_source_lines.h"
 #include "report/dts_source_lines.h"
 #include "report/mpeg_audio_source_lines.h"
 

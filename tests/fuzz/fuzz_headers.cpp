@@ -7,13 +7,13 @@
 #include <string>
 #include <string_view>
 
-#include "report/ac3_source_lines.h"
 #include "analysis/analyse_source.h"
-#include "report/dts_source_lines.h"
-#include "report/mpeg_audio_source_lines.h"
 #include "formats/format_table.h"
 #include "formats/frame_facts.h"
 #include "fuzz_scratch.h"
+#include "report/ac3_source_lines.h"
+#include "report/dts_source_lines.h"
+#include "report/mpeg_audio_source_lines.h"
 
 namespace {
 

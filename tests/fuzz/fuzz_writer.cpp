@@ -19,12 +19,12 @@
 #include "common/number_text.h"
 #include "correction/correction_plan.h"
 #include "correction/report_file.h"
-#include "silence/silent_frames.h"
 #include "correction/target_writer.h"
 #include "correction/write_observer.h"
 #include "formats/format_table.h"
 #include "formats/frame_facts.h"
 #include "fuzz_scratch.h"
+#include "silence/silent_frames.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "silence/silent_frame_set.h"
 #include "silence/ac3_frame_reader.h"
+#include "silence/silent_frame_set.h"
 
 namespace velmora {
 namespace {

@@ -10,14 +10,14 @@
 #include <ostream>
 
 #include "analysis/analyse_source.h"
-#include "silence/ac3_crc.h"
 #include "correction/correction_plan.h"
 #include "correction/eac3_test_stream.h"
-#include "silence/silent_frames.h"
+#include "correction/recording_observer.h"
 #include "correction/target_writer.h"
 #include "formats/ac3_frame.h"
 #include "formats/frame_facts.h"
-#include "correction/recording_observer.h"
+#include "silence/ac3_crc.h"
+#include "silence/silent_frames.h"
 #include "silence/silent_mpeg_frame.h"
 #include "support/test_support.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "silence/ac3_frame_reader.h"
 #include "silence/silent_frames.h"
 #include "silence/silent_sync_frame.h"
-#include "silence/ac3_frame_reader.h"
 
 namespace velmora {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "silence/silent_frames.h"
-#include "silence/silent_frame_set.h"
 #include "silence/ac3_frame_reader.h"
+#include "silence/silent_frame_set.h"
+#include "silence/silent_frames.h"
 
 namespace velmora {
 namespace {

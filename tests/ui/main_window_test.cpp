@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "common/file_names.h"
+#include "platform/files/file_names.h"
 #include "silence/silent_frames.h"
 #include "support/test_support.h"
 #include "ui/recording_view.h"

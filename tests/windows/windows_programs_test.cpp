@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/file_names.h"
+#include "platform/files/file_names.h"
 #include "support/test_support.h"
 
 namespace velmora {

@@ -1,5 +1,5 @@
 // Whole-block reading and writing of plain byte files, with every failure told in words.
-#include "correction/byte_file.h"
+#include "platform/files/byte_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,10 +46,6 @@ bool Folder::Open(const std::string& path) {
     fd_ = fd;
     path_ = path;
     return true;
-}
-
-InputFile::~InputFile() {
-    Close();
 }
 
 bool InputFile::Open(const std::string& name) {
@@ -143,10 +139,6 @@ void InputFile::Close() {
     }
 }
 
-OutputFile::~OutputFile() {
-    static_cast<void>(Close());
-}
-
 bool OutputFile::CreateNew(const std::string& name, std::optional<unsigned> permissions) {
     return CreateAt(AT_FDCWD, name, permissions);
 }
@@ -206,10 +198,6 @@ bool OutputFile::WriteAll(const std::uint8_t* data, std::size_t count,
         done += static_cast<std::size_t>(n);
     }
     return true;
-}
-
-bool OutputFile::Write(const std::string& text) {
-    return Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
 std::optional<std::int64_t> OutputFile::Position() {

@@ -1,5 +1,5 @@
 // Names of the files Velmora keeps beside a target while it writes.
-#include "correction/hidden_names.h"
+#include "platform/files/hidden_names.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // The file layer: exclusive creation, and the positioned writes a frame walk patches with.
-#include "correction/byte_file.h"
+#include "platform/files/byte_file.h"
 #include "correction/read_ahead.h"
 
 #include <gtest/gtest.h>

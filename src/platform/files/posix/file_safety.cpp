@@ -1,6 +1,6 @@
 // What keeps a write from losing anything: where a name really leads, one writer per target,
 // and files that appear under their final names only once both are complete.
-#include "correction/file_safety.h"
+#include "platform/files/file_safety.h"
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "correction/hidden_names.h"
+#include "platform/files/hidden_names.h"
 
 namespace velmora {
 

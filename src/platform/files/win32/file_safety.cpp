@@ -1,6 +1,6 @@
 // What keeps a write from losing anything, on Windows: which file a name is, one writer per
 // target, and files that appear under their final name only once they are complete.
-#include "correction/file_safety.h"
+#include "platform/files/file_safety.h"
 
 #include <windows.h>
 #include <io.h>
@@ -11,7 +11,7 @@
 #include <random>
 
 #include "common/system_text_win32.h"
-#include "correction/hidden_names.h"
+#include "platform/files/hidden_names.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 // Whole-block reading and writing of plain byte files on Windows, with every failure told in
 // words. The files are system handles kept as C run-time descriptors, so the class layout is
 // the same as on other systems.
-#include "correction/byte_file.h"
+#include "platform/files/byte_file.h"
 
 #include <windows.h>
 #include <io.h>
@@ -86,10 +86,6 @@ bool OutputFile::CreateNew(const Folder& folder, const std::string& name,
     return CreateNew(folder.Path() + name, permissions);
 }
 
-InputFile::~InputFile() {
-    Close();
-}
-
 bool InputFile::Open(const std::string& name) {
     Close();
     const std::wstring wide = SystemFileName(name);
@@ -172,10 +168,6 @@ void InputFile::Close() {
     }
 }
 
-OutputFile::~OutputFile() {
-    static_cast<void>(Close());
-}
-
 bool OutputFile::CreateNew(const std::string& name, std::optional<unsigned> /*permissions*/) {
     static_cast<void>(Close());
     // CREATE_NEW fails on any existing name, a link included. Windows has no permission bits:
@@ -213,10 +205,6 @@ bool OutputFile::Write(const std::uint8_t* data, std::size_t count) {
         done += n;
     }
     return true;
-}
-
-bool OutputFile::Write(const std::string& text) {
-    return Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
 std::optional<std::int64_t> OutputFile::Position() {

@@ -1,5 +1,5 @@
 // File names as the program holds them (UTF-8 text) and as the system takes them.
-#include "common/file_names.h"
+#include "platform/files/file_names.h"
 
 #include <cerrno>
 #include <cstring>

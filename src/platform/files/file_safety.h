@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "correction/byte_file.h"
+#include "platform/files/byte_file.h"
 
 namespace velmora {
 
