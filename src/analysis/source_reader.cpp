@@ -1,8 +1,7 @@
 // The few places of a source the analysis looks at, read without scanning the file.
 #include "analysis/source_reader.h"
 
-#include <cerrno>
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -16,29 +15,29 @@ SourceReader::SourceReader(const std::string& name) {
         error_ = "it is a folder, not a file";
         return;
     }
-    const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(name), ec);
-    if (ec) {
-        error_ = ec.message();
+    if (!file_.Open(name)) {
+        error_ = file_.Reason();
         return;
     }
-    length_ = static_cast<std::int64_t>(size);
-    errno = 0;
-    file_.reset(OpenForReading(name));
-    if (!file_) {
-        error_ = std::strerror(errno);
+    const auto length = file_.Length();
+    if (!length) {
+        error_ = file_.Reason();
+        return;
     }
+    length_ = *length;
+    open_ = true;
 }
 
 std::vector<std::uint8_t> SourceReader::Read(std::int64_t offset, std::size_t count) {
     std::vector<std::uint8_t> bytes(count, 0);
-    if (!file_ || offset < 0 || offset >= length_ ||
-        fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
+    if (!open_ || offset < 0 || offset >= length_) {
         return bytes;
     }
-    // A short read past the end leaves zeros; only an error is worth a word.
-    if (std::fread(bytes.data(), 1, count, file_.get()) < count && std::ferror(file_.get()) &&
-        error_.empty()) {
-        error_ = std::strerror(errno != 0 ? errno : EIO);
+    // Past the end are zeros; only a file that cannot be read, or shrank, is worth a word.
+    const auto wanted = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(count), length_ - offset));
+    if ((!file_.Seek(offset) || file_.Read(bytes.data(), wanted) < wanted) && error_.empty()) {
+        error_ = file_.Reason();
     }
     return bytes;
 }

@@ -2,10 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/files/byte_file.h"
 
 namespace velmora {
 
@@ -21,11 +21,8 @@ class SourceReader {
     [[nodiscard]] const std::string& Error() const { return error_; }
 
   private:
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    InputFile file_;
+    bool open_ = false;
     std::int64_t length_ = 0;
     std::string error_;
 };

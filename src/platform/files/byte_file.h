@@ -71,6 +71,8 @@ class InputFile {
     // Reads up to `count` bytes and returns how many it read. Fewer than `count` means the
     // file ended early or could not be read, and Reason() tells which.
     [[nodiscard]] std::size_t Read(std::uint8_t* data, std::size_t count);
+    // Moves the next Read() to `offset` bytes from the start.
+    [[nodiscard]] bool Seek(std::int64_t offset);
     void Close();
 
     [[nodiscard]] const std::string& Reason() const { return reason_; }

@@ -47,13 +47,4 @@ std::optional<std::string> SourceProblem(const std::string& name) {
     return quoted + "cannot be read: " + std::strerror(errno) + ".";
 }
 
-std::FILE* OpenForReading(const std::string& name) {
-#ifdef _WIN32
-    // The narrow fopen would read the name in the legacy code page.
-    return ::_wfopen(PathFromUtf8(name).c_str(), L"rb");
-#else
-    return std::fopen(name.c_str(), "rb");
-#endif
-}
-
 }  // namespace velmora

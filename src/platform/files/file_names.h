@@ -1,7 +1,6 @@
 // File names as the program holds them (UTF-8 text) and as the system takes them.
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -21,8 +20,5 @@ namespace velmora {
 // only when nothing stands under the name; otherwise the system's reason); empty when it can
 // be read. Nothing is opened: a pipe must not wait here for a writer.
 [[nodiscard]] std::optional<std::string> SourceProblem(const std::string& name);
-
-// Opens a file for reading as bytes ("rb"); nullptr with errno set when it cannot.
-[[nodiscard]] std::FILE* OpenForReading(const std::string& name);
 
 }  // namespace velmora

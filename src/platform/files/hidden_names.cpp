@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <random>
+
+#include "platform/files/file_safety.h"
 
 namespace velmora {
 
@@ -38,6 +41,15 @@ std::string HiddenName(const std::string& folder, const std::string& fileName,
     char digits[17];
     std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
     return folder + "." + ShortenedName(fileName, kNameBytesKept - 17) + "~" + digits + suffix;
+}
+
+std::string UnfinishedSuffix(std::string_view letters) {
+    static std::mt19937 draw{std::random_device{}()};
+    std::string suffix = kUnfinishedMark;
+    for (int i = 0; i < 6; ++i) {
+        suffix += letters[draw() % letters.size()];
+    }
+    return suffix;
 }
 
 }  // namespace velmora

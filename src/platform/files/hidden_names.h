@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -14,5 +15,9 @@ namespace velmora {
 // UTF-16 units) for the marks added around the target's own name.
 [[nodiscard]] std::string HiddenName(const std::string& folder, const std::string& fileName,
                                      const std::string& suffix);
+
+// kUnfinishedMark followed by six random letters drawn from `letters` (lower case only
+// where names ignore case, so two draws cannot name one file).
+[[nodiscard]] std::string UnfinishedSuffix(std::string_view letters);
 
 }  // namespace velmora

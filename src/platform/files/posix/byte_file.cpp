@@ -131,6 +131,14 @@ std::size_t InputFile::Read(std::uint8_t* data, std::size_t count) {
     return got;
 }
 
+bool InputFile::Seek(std::int64_t offset) {
+    if (fd_ < 0 || ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        reason_ = fd_ < 0 ? "the file is not open" : SystemReason(errno);
+        return false;
+    }
+    return true;
+}
+
 void InputFile::Close() {
     if (fd_ >= 0) {
         // Nothing was written to a file opened for reading, so its close cannot lose data.

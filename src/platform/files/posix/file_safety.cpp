@@ -17,7 +17,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string_view>
 #include <vector>
 
@@ -410,13 +409,8 @@ bool ReplacementFile::Create(const TargetPlace& place) {
     final_ = place.name;
     const int folder = folder_->Descriptor();
     const bool replacing = place.kind == TargetPlace::Kind::Regular;
-    static std::mt19937 letters{std::random_device{}()};
-    constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string suffix = kUnfinishedMark;
-        for (int i = 0; i < 6; ++i) {
-            suffix += kLetters[letters() % (sizeof kLetters - 1)];
-        }
+        const std::string suffix = UnfinishedSuffix("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
         temporary_ = HiddenName("", final_, suffix);
         // Listed before the file exists, so that no moment is left in which a signal would
         // leave it behind.

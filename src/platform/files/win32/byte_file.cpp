@@ -160,6 +160,16 @@ std::size_t InputFile::Read(std::uint8_t* data, std::size_t count) {
     return got;
 }
 
+bool InputFile::Seek(std::int64_t offset) {
+    LARGE_INTEGER to{};
+    to.QuadPart = offset;
+    if (fd_ < 0 || !::SetFilePointerEx(HandleOf(fd_), to, nullptr, FILE_BEGIN)) {
+        reason_ = fd_ < 0 ? "the file is not open" : LastReason();
+        return false;
+    }
+    return true;
+}
+
 void InputFile::Close() {
     if (fd_ >= 0) {
         // Nothing was written to a file opened for reading, so its close cannot lose data.

@@ -8,7 +8,6 @@
 #include <array>
 #include <atomic>
 #include <cstring>
-#include <random>
 
 #include "common/system_text_win32.h"
 #include "platform/files/hidden_names.h"
@@ -233,13 +232,8 @@ bool ReplacementFile::Create(const TargetPlace& place) {
     }
     folder_ = place.folder;
     final_ = place.path;
-    static std::mt19937 letters{std::random_device{}()};
-    constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string suffix = kUnfinishedMark;
-        for (int i = 0; i < 6; ++i) {
-            suffix += kLetters[letters() % (sizeof kLetters - 1)];
-        }
+        const std::string suffix = UnfinishedSuffix("abcdefghijklmnopqrstuvwxyz0123456789");
         temporary_ = HiddenBeside(final_, suffix);
         removal_ = RemoveOnSignal(SystemFileName(temporary_));
         if (file_.CreateNew(temporary_)) {
