@@ -67,19 +67,19 @@ std::string Eac3Report(std::span<const std::uint8_t> unit, const FrameFacts& fac
 }  // namespace
 
 std::string AnalyseAc3(SourceReader& source, StreamInfo& info) {
-    const std::vector<std::uint8_t> bytes = source.Read(0, kFirstFramesBytes);
+    const std::vector<std::uint8_t> bytes = source.Read(info.AudioStart, kFirstFramesBytes);
+    const std::int64_t audioBytes = info.AudioEnd - info.AudioStart;
     const Ac3Header header = DecodeAc3Header(bytes);
     if (!Ac3SyncOk(header)) {
         return "No AC3 information, or header corrupt.";
     }
-    info.AudioEnd = source.Length();
     const int bsid = AnyAc3Bsid(bytes);
     const FrameFacts facts = Ac3UnitFacts(bytes);
     if (facts.syncOk && facts.length > 0 &&
         (IsEac3Bsid(bsid) || facts.length != Ac3FrameLength(header.fscod, header.frmsizecod))) {
         return Eac3Report(std::span(bytes).first(std::min<std::size_t>(
                               bytes.size(), static_cast<std::size_t>(facts.length))),
-                          facts, source.Length(), info);
+                          facts, audioBytes, info);
     }
     // bsid 9 and 10 are AC-3 at half and quarter the rates that fscod names.
     const int rateShift = bsid == 9 || bsid == 10 ? bsid - 8 : 0;
@@ -100,7 +100,7 @@ std::string AnalyseAc3(SourceReader& source, StreamInfo& info) {
         const std::int64_t odd = Ac3FrameLength(header.fscod, header.frmsizecod | 1);
         const long double average = static_cast<long double>(info.NominalBitRate) * 1000.0L / 8.0L /
                                     info.FramesPerSecond;
-        lines += CountedLengthLines(source.Length(),
+        lines += CountedLengthLines(audioBytes,
                              even == odd ? ConstantSize(info.FrameLength)
                                          : FrameSizes{average, even, odd},
                              info);

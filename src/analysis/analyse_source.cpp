@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "analysis/frame_search.h"
 #include "analysis/source_reader.h"
 #include "formats/format_table.h"
 #include "platform/files/file_names.h"
@@ -26,7 +27,13 @@ std::string AnalyseReadable(SourceReader& source, FileType fileType, StreamInfo&
         info.Unusable =
             "It is a DTS-HD file in chunks (it starts with DTSHDHDR), not a raw DTS stream";
     } else {
-        lines = FormatOf(fileType).analyse(source, info);
+        const FormatRow& format = FormatOf(fileType);
+        const FramePlace place = FindFrames(source, format);
+        info.AudioStart = place.start;
+        info.AudioEnd = place.end;
+        info.SkippedBytes = place.start - place.tagBytes;
+        info.ByteSwapped = place.byteSwapped;
+        lines = FramePlaceLines(info.SkippedBytes, info.ByteSwapped) + format.analyse(source, info);
     }
     if (!info.Unusable.empty()) {
         lines += info.Unusable + ".\r\n";

@@ -18,7 +18,7 @@ constexpr std::size_t kFirstDtsUnitBytes = 16384 + 16;
 }  // namespace
 
 std::string AnalyseDts(SourceReader& source, StreamInfo& info) {
-    const std::vector<std::uint8_t> bytes = source.Read(0, kFirstDtsUnitBytes);
+    const std::vector<std::uint8_t> bytes = source.Read(info.AudioStart, kFirstDtsUnitBytes);
     const DtsHeader header = DecodeDtsHeader(bytes);
     if (!DtsSyncOk(header)) {
         if (DtsSubstreamLength(bytes) > 0) {
@@ -42,9 +42,8 @@ std::string AnalyseDts(SourceReader& source, StreamInfo& info) {
     if (info.FrameLength == 0) {
         info.Unusable = "The sampling rate code of the DTS header has no rate, so the frames cannot be timed";
     }
-    info.AudioEnd = source.Length();
     if (info.FrameLength > 0) {
-        lines += CountedLengthLines(source.Length(), ConstantSize(info.FrameLength), info);
+        lines += CountedLengthLines(info.AudioEnd - info.AudioStart, ConstantSize(info.FrameLength), info);
         // An extension substream's size may change from frame to frame.
         info.FrameCountExact = info.FrameCountExact && extension == 0;
     }

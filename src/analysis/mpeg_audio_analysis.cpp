@@ -7,7 +7,6 @@
 #include "analysis/format_analysis.h"
 #include "analysis/stream_timing.h"
 #include "formats/mpeg_info_frame.h"
-#include "formats/mpeg_tags.h"
 #include "report/mpeg_audio_source_lines.h"
 
 namespace velmora {
@@ -16,29 +15,11 @@ namespace {
 
 // Enough for an info frame and the header of the frame after it.
 constexpr std::size_t kFirstFramesBytes = 36864;
-// ID3v2 tags may be repeated; more than this is no tag but damage.
-constexpr int kMaxLeadingTags = 8;
 
 }  // namespace
 
 std::string AnalyseMpegAudio(SourceReader& source, StreamInfo& info) {
-    // Tags are not frames: the frames start after any ID3v2 tags and end before ID3v1 and
-    // APEv2 tags; the writer copies the tags as they are.
-    std::int64_t audioStart = 0;
-    for (int tags = 0; tags < kMaxLeadingTags; ++tags) {
-        const std::int64_t tag = Id3v2TagBytes(source.Read(audioStart, kId3v2HeaderBytes));
-        if (tag == 0 || audioStart + tag > source.Length()) {
-            break;
-        }
-        audioStart += tag;
-    }
-    const std::int64_t tailStart =
-        std::max(audioStart, source.Length() - static_cast<std::int64_t>(kTrailingTagProbeBytes));
-    const std::vector<std::uint8_t> tail = source.Read(
-        tailStart, static_cast<std::size_t>(source.Length() - tailStart));
-    info.AudioStart = audioStart;
-    info.AudioEnd = source.Length() - TrailingTagBytes(tail, source.Length() - audioStart);
-
+    const std::int64_t audioStart = info.AudioStart;
     const std::vector<std::uint8_t> first = source.Read(audioStart, kFirstFramesBytes);
     MpegAudioHeader header = DecodeMpegAudioHeader(first);
     const std::int32_t firstLength = MpegAudioFrameLength(header);

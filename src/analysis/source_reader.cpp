@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 #include <system_error>
 
 #include "platform/files/file_names.h"
@@ -29,6 +30,22 @@ SourceReader::SourceReader(const std::string& name) {
 }
 
 std::vector<std::uint8_t> SourceReader::Read(std::int64_t offset, std::size_t count) {
+    if (!swapFrom_) {
+        return ReadAsStored(offset, count);
+    }
+    // Whole words around the bytes asked for, swapped, then cut to them.
+    const std::int64_t odd = (offset - *swapFrom_) & 1;
+    std::vector<std::uint8_t> words =
+        ReadAsStored(offset - odd, (count + static_cast<std::size_t>(odd) + 1) & ~std::size_t{1});
+    for (std::size_t at = 0; at + 1 < words.size(); at += 2) {
+        std::swap(words[at], words[at + 1]);
+    }
+    words.erase(words.begin(), words.begin() + odd);
+    words.resize(count);
+    return words;
+}
+
+std::vector<std::uint8_t> SourceReader::ReadAsStored(std::int64_t offset, std::size_t count) {
     std::vector<std::uint8_t> bytes(count, 0);
     if (!open_ || offset < 0 || offset >= length_) {
         return bytes;

@@ -29,10 +29,15 @@ struct StreamInfo {
     // Samples per second and samples per channel in one frame, from the first audio frame.
     std::int32_t SamplingRate = 0;
     std::int32_t SamplesPerFrame = 0;
-    // Where the frames lie in the file. Bytes before AudioStart (a tag) are copied to the
-    // start of the target as they are, bytes from AudioEnd on (tags) after its last frame.
+    // Where the frames lie in the file. Bytes before AudioStart (tags) are copied to the
+    // start of the target as they are, except the last SkippedBytes of them (no audio, no
+    // tag: junk before the first frame); bytes from AudioEnd on (tags) follow its last frame.
     std::int64_t AudioStart = 0;
     std::int64_t AudioEnd = 0;
+    std::int64_t SkippedBytes = 0;
+    // The stream's 16-bit words are stored with their bytes swapped; every frame here
+    // (FirstUnit, SilentFrame) is in the usual order.
+    bool ByteSwapped = false;
     // A first frame that carries no audio but the stream's counts (Xing, Info or VBRI): it
     // stays first, is not counted, and is brought up to date in the target. 0 when none.
     std::int32_t InfoFrameLength = 0;

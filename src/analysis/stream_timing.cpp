@@ -28,7 +28,12 @@ void CountFrames(std::int64_t fileLength, const FrameSizes& sizes, StreamInfo& i
 }
 
 bool LengthFits(std::int64_t fileLength, const FrameSizes& sizes, std::int64_t frames) {
-    return fileLength >= frames * sizes.shortest && fileLength <= frames * sizes.longest;
+    const std::int64_t beyondShortest = fileLength - frames * sizes.shortest;
+    // Each longer frame adds the same step (a 16-bit word at 44.1 kHz AC-3), so a length
+    // between the bounds that no mix of the two sizes reaches is still no whole stream.
+    const std::int64_t step = sizes.longest - sizes.shortest;
+    return beyondShortest >= 0 && fileLength <= frames * sizes.longest &&
+           (step == 0 || beyondShortest % step == 0);
 }
 
 std::string CountedLengthLines(std::int64_t fileLength, const FrameSizes& sizes,

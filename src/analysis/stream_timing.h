@@ -13,8 +13,8 @@ namespace velmora {
 void SetTiming(StreamInfo& info, std::int32_t samplingRate, std::int32_t samplesPerFrame);
 
 // Frames of one stream may differ in length (44.1 kHz AC-3 alternates two sizes): the
-// count comes from the average length, and a file is whole when its length lies in the
-// range that many frames can have.
+// count comes from the average length, and a file is whole when that many frames, mixing
+// the two sizes, can have its length.
 struct FrameSizes {
     long double average = 0;
     std::int64_t shortest = 0;

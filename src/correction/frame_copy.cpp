@@ -26,7 +26,8 @@ constexpr std::size_t kWriteBytes = std::size_t{256} << 10;
 // known without asking the file.
 class TargetStream {
   public:
-    explicit TargetStream(OutputFile& target) : target_(target) {}
+    TargetStream(OutputFile& target, bool byteSwapped)
+        : target_(target), byteSwapped_(byteSwapped) {}
 
     [[nodiscard]] bool Write(const std::uint8_t* data, std::size_t count) {
         if (count == 0) {
@@ -36,6 +37,29 @@ class TargetStream {
             return false;
         }
         bytes_ += static_cast<std::int64_t>(count);
+        return true;
+    }
+
+    // Frames, which go out in the source's byte order; Write() is for the tags around them.
+    [[nodiscard]] bool WriteFrames(const std::uint8_t* data, std::size_t count) {
+        if (!byteSwapped_) {
+            return Write(data, count);
+        }
+        swapped_.resize(std::min(count, kWriteBytes));
+        for (std::size_t done = 0; done < count;) {
+            const std::size_t chunk = std::min(count - done, swapped_.size()) & ~std::size_t{1};
+            if (chunk == 0) {
+                return Write(data + done, count - done);  // a lone byte cannot be swapped
+            }
+            for (std::size_t at = 0; at < chunk; at += 2) {
+                swapped_[at] = data[done + at + 1];
+                swapped_[at + 1] = data[done + at];
+            }
+            if (!Write(swapped_.data(), chunk)) {
+                return false;
+            }
+            done += chunk;
+        }
         return true;
     }
 
@@ -54,7 +78,7 @@ class TargetStream {
         }
         for (std::int64_t left = count; left > 0; left -= perBlock) {
             const auto frames = static_cast<std::size_t>(std::min(left, perBlock));
-            if (!Write(copies.data(), frames * frameBytes)) {
+            if (!WriteFrames(copies.data(), frames * frameBytes)) {
                 return false;
             }
         }
@@ -74,6 +98,8 @@ class TargetStream {
 
   private:
     OutputFile& target_;
+    bool byteSwapped_;
+    std::vector<std::uint8_t> swapped_;
     std::int64_t bytes_ = 0;
 };
 
@@ -264,7 +290,7 @@ class FrameEdit : public FrameHolder {
             block.insert(block.end(), frame.begin(), frame.end());
             written += static_cast<std::int64_t>(frame.size());
             if (block.size() >= kWriteBytes || n == count) {
-                if (!target_.Write(block.data(), block.size())) {
+                if (!target_.WriteFrames(block.data(), block.size())) {
                     return false;
                 }
                 block.clear();
@@ -277,7 +303,7 @@ class FrameEdit : public FrameHolder {
     bool Flush() {
         const std::span<const std::uint8_t> run = run_;
         run_ = {};
-        return target_.Write(run.data(), run.size());
+        return target_.WriteFrames(run.data(), run.size());
     }
 
     TargetStream& target_;
@@ -355,14 +381,20 @@ CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sou
                      const CorrectionPlan& plan, const StreamInfo& info, FileType fileType,
                      WriteObserver& observer) {
     CopyState state;
-    TargetStream target(targetFile);
+    TargetStream target(targetFile, info.ByteSwapped);
     std::vector<std::uint8_t> scratch(std::size_t{64} << 10);
     const std::int64_t audioStart = std::clamp<std::int64_t>(info.AudioStart, 0, sourceLength);
     const std::int64_t audioEnd =
         info.AudioEnd > audioStart ? std::min(info.AudioEnd, sourceLength) : sourceLength;
 
-    // A tag before the frames goes first, unchanged; then an info frame.
-    if (!CopyBytes(source, target, audioStart, scratch, state.end)) {
+    // A tag before the frames goes first, unchanged, but not the junk between it and the
+    // first frame; then an info frame.
+    const std::int64_t skipped = std::clamp<std::int64_t>(info.SkippedBytes, 0, audioStart);
+    if (!CopyBytes(source, target, audioStart - skipped, scratch, state.end)) {
+        return state;
+    }
+    if (skipped > 0 && !source.Seek(audioStart)) {
+        state.end = CopyEnd::ReadFailed;
         return state;
     }
     InfoFrame infoFrame;
@@ -376,7 +408,8 @@ CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sou
         audioStart + static_cast<std::int64_t>(infoFrame.bytes.size());
 
     FrameEdit walk(target, plan, info, observer);
-    FrameReader reader(source, audioEnd - framesStart, fileType, info.FrameLength, observer, walk);
+    FrameReader reader(source, audioEnd - framesStart, fileType, info.FrameLength,
+                       info.ByteSwapped, observer, walk);
     walk.Run(reader, state);
     state.damagedAt += framesStart;
     if (state.end == CopyEnd::Done) {

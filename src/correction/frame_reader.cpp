@@ -30,12 +30,13 @@ constexpr std::size_t kRoomBefore = kLookahead + (std::size_t{16} << 10);
 }  // namespace
 
 FrameReader::FrameReader(InputFile& source, std::int64_t audioBytes, FileType fileType,
-                         std::int32_t firstFrameLength, WriteObserver& observer,
-                         FrameHolder& holder)
+                         std::int32_t firstFrameLength, bool byteSwapped,
+                         WriteObserver& observer, FrameHolder& holder)
     : observer_(observer),
       holder_(holder),
       facts_(fileType),
       firstFrameLength_(firstFrameLength),
+      byteSwapped_(byteSwapped),
       wanted_(kLookahead),
       toRead_(audioBytes) {
     reader_.emplace(source, audioBytes, kBlockBytes, kRoomBefore, kBlocks);
@@ -123,6 +124,13 @@ std::optional<ReadEnd> FrameReader::Refill() {
 }
 
 void FrameReader::Join(ReadAhead::Block next) {
+    if (byteSwapped_) {
+        // Every block but the last holds whole words, so words never straddle two blocks.
+        std::uint8_t* block = next.bytes.data() + next.start;
+        for (std::size_t at = 0; at + 1 < next.size; at += 2) {
+            std::swap(block[at], block[at + 1]);
+        }
+    }
     const std::size_t keep = lastFrameLength_ > 0 ? lastFrame_ : begin_;
     const std::size_t carry = end_ - keep;
     std::size_t start = next.start - std::min(carry, next.start);

@@ -43,9 +43,11 @@ struct ReadFrame {
 class FrameReader {
   public:
     // Reads `audioBytes` bytes from the source's current position. `firstFrameLength` is the
-    // analysed frame length: a shorter piece at the end is a cut-off last frame.
+    // analysed frame length: a shorter piece at the end is a cut-off last frame. A byte-swapped
+    // source's words are swapped as they are read, so frames come in the usual order.
     FrameReader(InputFile& source, std::int64_t audioBytes, FileType fileType,
-                std::int32_t firstFrameLength, WriteObserver& observer, FrameHolder& holder);
+                std::int32_t firstFrameLength, bool byteSwapped, WriteObserver& observer,
+                FrameHolder& holder);
 
     // The next frame. Frames handed out stay where they are until the holder is told.
     [[nodiscard]] ReadEnd Next(ReadFrame& frame);
@@ -69,6 +71,7 @@ class FrameReader {
     FrameHolder& holder_;
     FrameFactsReader facts_;
     std::int32_t firstFrameLength_;
+    bool byteSwapped_;
     std::optional<ReadAhead> reader_;
     ReadAhead::Block window_;  // the block being walked, with what was left of the one before
     std::size_t begin_ = 0;    // first byte not yet walked

@@ -17,10 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 // Whether the file begins as every report of this program's does. Only the words count, so
 // a report whose line ends were changed by an editor is still known.
 bool IsEarlierReport(const TargetPlace& place) {
@@ -65,27 +61,17 @@ std::string Quoted(const std::string& name) {
 }  // namespace
 
 std::string ReportNameFor(const std::string& targetName) {
-    // The name loses its last four characters (normally the dot and a three-letter extension).
-    // A file name of four characters or fewer keeps all of them, so that the report never
-    // climbs into the folder part or ends up as a bare ".txt". Characters, not bytes: a name
-    // cut inside a UTF-8 character would not be a valid name any more.
+    // The extension, whatever its length, gives way to ".txt" (out.eac3 gives out.txt). A
+    // name without one, or with only a leading dot (".ac3"), keeps all of it, so that the
+    // report never becomes a bare ".txt" or climbs into the folder part.
     const std::size_t folderEnd = targetName.find_last_of(
         std::string("/") + static_cast<char>(fs::path::preferred_separator));
     const std::size_t fileNameStart = folderEnd == std::string::npos ? 0 : folderEnd + 1;
-    std::size_t cut = targetName.size();
-    for (int characters = 0; characters < 4; ++characters) {
-        if (cut == fileNameStart) {
-            return targetName + ".txt";
-        }
-        --cut;
-        while (cut > fileNameStart && IsContinuationByte(targetName[cut])) {
-            --cut;
-        }
-    }
-    if (cut == fileNameStart) {
+    const std::size_t dot = targetName.rfind('.');
+    if (dot == std::string::npos || dot <= fileNameStart) {
         return targetName + ".txt";
     }
-    return targetName.substr(0, cut) + ".txt";
+    return targetName.substr(0, dot) + ".txt";
 }
 
 ReportPlace ChooseReportPlace(const TargetPlace& target, const FileIdentity& source) {

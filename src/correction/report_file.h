@@ -19,7 +19,7 @@ struct ReportPlace {
     std::string message;
 };
 
-// "movie_fix.ac3" -> "movie_fix.txt": the target name less its last four characters.
+// "movie_fix.ac3" -> "movie_fix.txt", "out.eac3" -> "out.txt": the extension becomes ".txt".
 [[nodiscard]] std::string ReportNameFor(const std::string& targetName);
 
 // The report goes beside the file really written (`target`, whose folder is open), under

@@ -11,13 +11,13 @@ namespace {
 
 constexpr std::array<FormatRow, 3> kFormats = {{
     {FileType::Ac3, "AC3", ".ac3", {".EAC3", ".EC3"}, "AC3-Files", "*.AC3;*.EAC3;*.EC3", true,
-     FormatUnit::Frame, Ac3UnitFacts, false, AnalyseAc3, LoadAc3Silence},
+     FormatUnit::Frame, Ac3UnitFacts, false, AnalyseAc3, LoadAc3Silence, true},
     {FileType::MpegAudio, "MPA", ".mpa", {".MP1", ".MP2", ".MP3", ".M2A"}, "MPA-Files",
      "*.MPA;*.MP1;*.MP2;*.MP3;*.M2A", true, FormatUnit::Frame, MpegAudioFacts, true,
-     AnalyseMpegAudio, LoadMpegAudioSilence},
+     AnalyseMpegAudio, LoadMpegAudioSilence, false},
     // Building a silent DTS frame would take a DTS encoder.
     {FileType::Dts, "DTS", ".dts", {}, "DTS-Files", "*.DTS", false, FormatUnit::Frame,
-     DtsUnitFacts, false, AnalyseDts, nullptr},
+     DtsUnitFacts, false, AnalyseDts, nullptr, false},
 }};
 
 }  // namespace

@@ -45,6 +45,8 @@ struct FormatRow {
     // Puts a silent unit matching info.FirstUnit into info; nullptr where none can be built,
     // and false when this stream's syntax is beyond the builder.
     bool (*loadSilence)(StreamInfo& info);
+    // Some tools store the stream's 16-bit words little-endian; players read them so too.
+    bool mayBeByteSwapped;
 };
 
 [[nodiscard]] std::span<const FormatRow> Formats();

@@ -29,7 +29,9 @@ FrameFacts Ac3UnitFacts(std::span<const std::uint8_t> bytes) {
         facts.samples = kAc3SamplesPerFrame;
         // bsid 9 and 10 carry half and quarter the sampling rate that fscod names.
         facts.samplingRate = Ac3SamplingRate(header.fscod) >> std::max(bsid - 8, 0);
-        facts.streamKey = static_cast<std::uint32_t>(header.fscod | bsid << 4);
+        // bsid 0..8 is one syntax and may change anywhere in a stream (two encodes joined);
+        // 9 and 10 change the rate.
+        facts.streamKey = static_cast<std::uint32_t>(header.fscod | std::max(bsid, 8) << 4);
     }
     if (!facts.syncOk || facts.length <= 0) {
         return facts;

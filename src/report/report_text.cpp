@@ -82,4 +82,16 @@ std::string ChannelText(int acmod, int lfeon) {
     return layout + (lfeon != 0 ? "1" : "0");
 }
 
+std::string FramePlaceLines(std::int64_t skippedBytes, bool byteSwapped) {
+    std::string lines;
+    if (skippedBytes > 0) {
+        lines += std::to_string(skippedBytes) +
+                 " bytes before the first frame are no audio: they are left out of the target.\r\n";
+    }
+    if (byteSwapped) {
+        lines += "Byte order: byte-swapped (16-bit words with the low byte first)\r\n";
+    }
+    return lines;
+}
+
 }  // namespace velmora

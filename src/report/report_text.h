@@ -32,4 +32,7 @@ inline constexpr std::string_view kSourceInformationHeading = "Source file infor
 // "1.0", "2.0", "5.1": AC-3 channels in front and behind, then the low-frequency channel.
 [[nodiscard]] std::string ChannelText(int acmod, int lfeon);
 
+// What stood before the first frame and the stream's byte order, where either is unusual.
+[[nodiscard]] std::string FramePlaceLines(std::int64_t skippedBytes, bool byteSwapped);
+
 }  // namespace velmora
