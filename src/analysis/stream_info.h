@@ -20,6 +20,8 @@ struct StreamInfo {
     std::vector<std::uint8_t> SilentFrame;
     // SilentFrame holds a silent frame that matches this source.
     bool SilentFrameLoaded = false;
+    // Silence was asked for, but none can be built for this stream: copies stand in for it.
+    bool SilenceUnavailable = false;
     // Where the stream's frames come in two sizes one slot apart (44.1 kHz AC-3, MPEG audio
     // with padding): the longer silent frame, and the average frame length in bytes that
     // the stream keeps by mixing them. Empty and 0 when every frame has one size.

@@ -14,6 +14,7 @@
 #include "formats/frame_facts.h"
 #include "formats/mpeg_audio_frame.h"
 #include "formats/mpeg_info_frame.h"
+#include "report/target_lines.h"
 
 namespace velmora {
 
@@ -259,6 +260,9 @@ class FrameEdit : public FrameHolder {
         const bool silent = info_.SilentFrameLoaded && !info_.SilentFrame.empty();
         if (silent) {
             state.unitWord = "silent frame";
+        } else if (info_.SilenceUnavailable) {
+            state.copiesForSilence = true;
+            observer_.Notice(CopiesForSilenceLine(plan_.addStartFrames));
         }
         observer_.ShowStatus("Adding " + std::to_string(plan_.addStartFrames) + " " +
                              state.unitWord + "s.");

@@ -41,6 +41,8 @@ struct CopyState {
     // A piece after the last whole frame was too short for a frame and was left out.
     bool shortLastFrame = false;
     std::string unitWord = "frame";
+    // Silence was asked for at the start, and copies of the first frame stand in for it.
+    bool copiesForSilence = false;
 };
 
 // The copy loop with the insertions at both ends. Every frame's length comes from its own

@@ -21,6 +21,8 @@ public:
     virtual void SetProgressMaximum(std::int64_t maximum) = 0;
     virtual void SetProgressValue(std::int64_t value) = 0;
     virtual void SetBusyPointer(bool busy) = 0;
+    // Something the user should know of a write that still succeeds; the report says it too.
+    virtual void Notice(const std::string& /*text*/) {}
     // Asked once per block of the copy, right after the pending events were handled: true
     // when the user asked to stop the write (a click on Cancel among those events).
     [[nodiscard]] virtual bool CancelRequested() { return false; }

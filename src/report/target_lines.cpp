@@ -19,6 +19,12 @@ std::string CountLine(std::int64_t frames, const std::string& unitWord, const st
 
 }  // namespace
 
+std::string CopiesForSilenceLine(std::int64_t frames) {
+    return std::to_string(frames) + (frames == 1 ? " frame" : " frames") +
+           " added at the start " + (frames == 1 ? "is a copy" : "are copies") +
+           " of the first frame: no silent frame can be built for this stream.";
+}
+
 std::string TargetInformation(const CopyState& copy, float fps) {
     std::string lines = "\r\nTarget file information:\r\n\r\n";
     if (copy.cutStartFrames >= 1) {
@@ -26,6 +32,9 @@ std::string TargetInformation(const CopyState& copy, float fps) {
     }
     if (copy.addStartFrames >= 1) {
         lines += CountLine(copy.addStartFrames, copy.unitWord, "added at start", fps);
+    }
+    if (copy.copiesForSilence) {
+        lines += CopiesForSilenceLine(copy.addStartFrames) + "\r\n";
     }
     if (copy.cutEndFrames >= 1) {
         lines += CountLine(copy.cutEndFrames, "frame", "cut at end", fps);

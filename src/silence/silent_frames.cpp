@@ -47,7 +47,8 @@ std::optional<TemplateSpan> TemplateFor(std::uint8_t fifthByte, const Ac3Bsi& bs
         default:
             return std::nullopt;
     }
-    if (bsi.acmod != chosen->acmod || bsi.lfeon != chosen->lfeon) {
+    // The stored frames are bsid 8: at 9 and 10 they would change the sampling rate.
+    if (bsi.bsid > 8 || bsi.acmod != chosen->acmod || bsi.lfeon != chosen->lfeon) {
         return std::nullopt;
     }
     return chosen;
@@ -90,7 +91,7 @@ bool LoadAc3(StreamInfo& info) {
         BuildAc3(header.fscod, pair ? even : header.frmsizecod, bsi);
     const std::optional<Frame> longFrame = pair ? BuildAc3(header.fscod, odd, bsi) : shortFrame;
     if (!shortFrame || !longFrame) {
-        return false;  // a syntax the builder does not write (bsid 9 and above)
+        return false;  // a syntax the builder does not write
     }
     info.SilentFrame = *shortFrame;
     if (pair) {
@@ -196,6 +197,7 @@ bool LoadAc3Silence(StreamInfo& info) {
 
 void LoadSilentFrame(StreamInfo& info, FileType fileType, int addSilentValue) {
     info.SilentFrameLoaded = false;
+    info.SilenceUnavailable = false;
     info.SilentFrameLong.clear();
     info.SilentFrameAverage = 0.0;
     // A greyed check box (2) counts as unchecked; without a usable first frame there is
@@ -205,6 +207,7 @@ void LoadSilentFrame(StreamInfo& info, FileType fileType, int addSilentValue) {
     }
     const auto load = FormatOf(fileType).loadSilence;
     const bool loaded = load != nullptr && load(info);
+    info.SilenceUnavailable = !loaded;
     if (!loaded) {
         info.SilentFrame.assign(static_cast<std::size_t>(info.FrameLength), 0);
         info.SilentFrameLong.clear();

@@ -13,9 +13,9 @@ namespace {
 
 constexpr std::uint32_t kSyncWord = 0x0B77;
 constexpr int kBlocksPerFrame = 6;
-// bsid 0..8 share one syntax. 9 and 10 halve and quarter the sample rate, and higher
+// bsid 0..8 share one syntax; 9 and 10 keep it at half and quarter the sample rate. Higher
 // values are other bit stream types, so a frame for them would not be this frame.
-constexpr int kMaxBsid = 8;
+constexpr int kMaxBsid = 10;
 constexpr int kDualMono = 0;
 
 // Full-bandwidth channels per acmod (A/52 Table 5.8).

@@ -18,7 +18,7 @@ struct Ac3ProductionInfo {
 struct SilentAc3FrameParams {
     int fscod = 0;             // fscod, 0..2: 48, 44.1, 32 kHz
     int frmsizecod = 0;        // frmsizecod, 0..37: bit rate and frame size (Table 5.18)
-    int bsid = 8;              // bsid, 0..8: all share this syntax (6 with timecodes off)
+    int bsid = 8;              // bsid, 0..10: all share this syntax (6 with timecodes off)
     int bsmod = 0;             // bsmod, 0..7: 0 complete main service
     int acmod = 2;             // acmod, 0..7: channel layout, 0 dual mono
     int cmixlev = 0;           // cmixlev, 0..3: written when there are three front channels

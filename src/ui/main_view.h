@@ -78,6 +78,9 @@ class MainView {
     // prints it (a run without a window) does so now. False when that failed; the view has
     // said why.
     [[nodiscard]] virtual bool PublishReport(const std::string& /*text*/) { return true; }
+    // A line for a run without a window to print among its messages; a window shows the
+    // report, which says the same.
+    virtual void ShowNotice(const std::string& /*text*/) {}
     // True once Cancel was pressed during the write now running.
     [[nodiscard]] virtual bool CancelRequested() { return false; }
 };

@@ -37,6 +37,10 @@ bool ViewWriteObserver::CancelRequested() {
     return view_.CancelRequested();
 }
 
+void ViewWriteObserver::Notice(const std::string& text) {
+    view_.ShowNotice(text);
+}
+
 bool ViewWriteObserver::PublishReport(const std::string& text) {
     return view_.PublishReport(text);
 }

@@ -17,6 +17,7 @@ class ViewWriteObserver final : public WriteObserver {
     void SetProgressMaximum(std::int64_t maximum) override;
     void SetProgressValue(std::int64_t value) override;
     void SetBusyPointer(bool busy) override;
+    void Notice(const std::string& text) override;
     [[nodiscard]] bool CancelRequested() override;
     [[nodiscard]] bool PublishReport(const std::string& text) override;
 

@@ -19,6 +19,7 @@
 #include "silence/ac3_crc.h"
 #include "silence/silent_frames.h"
 #include "silence/silent_mpeg_frame.h"
+#include "silence/silent_sync_frame.h"
 #include "support/test_support.h"
 
 namespace velmora {
@@ -36,6 +37,32 @@ void UseOddSizeCode(Bytes& stream) {
         const std::uint16_t crc1 = Ac3Crc1Value(frame);
         frame[2] = static_cast<std::uint8_t>(crc1 >> 8);
         frame[3] = static_cast<std::uint8_t>(crc1);
+    }
+}
+
+// bsid 9 (22.05 kHz: half the rate that fscod names), which ffmpeg cannot encode and which
+// its encoder's frames do not survive being relabelled to (the bit allocation depends on the
+// rate): 44.1 kHz 192 kbit/s stereo frames from our own builder, both sizes of the pair.
+Bytes Bsid9Stream() {
+    Bytes stream;
+    for (int n = 0; n < 100; ++n) {
+        SilentAc3FrameParams params;
+        params.fscod = 1;
+        params.frmsizecod = 20 + n % 2;
+        params.bsid = 9;
+        const auto frame = BuildSilentAc3Frame(params);
+        if (!frame) {
+            return {};
+        }
+        stream.insert(stream.end(), frame->bytes.begin(), frame->bytes.end());
+    }
+    return stream;
+}
+
+// 16-bit words stored low byte first, as some tools write AC-3.
+void SwapBytes(Bytes& stream) {
+    for (std::size_t at = 0; at + 1 < stream.size(); at += 2) {
+        std::swap(stream[at], stream[at + 1]);
     }
 }
 
@@ -68,6 +95,8 @@ struct Row {
     std::function<Bytes()> build;
     // Which stored template starts the target (offset into the table), or -1 for a built one.
     int storedAt = -1;
+    // Bytes that ten silent frames at the start add, where the stream mixes two sizes.
+    std::size_t tenFramesBytes = 0;
 };
 
 void PrintTo(const Row& row, std::ostream* os) {
@@ -82,7 +111,9 @@ const Row kRows[] = {
     {"Ac3_48k_51_640", "ac3", FileType::Ac3, 48000, 6, "-c:a ac3 -b:a 640k", {}, {}},
     {"Ac3_48k_20_OddCode", "ac3", FileType::Ac3, 48000, 2, "-c:a ac3 -b:a 448k", UseOddSizeCode,
      {}},
-    {"Ac3_44k_20_192", "ac3", FileType::Ac3, 44100, 2, "-c:a ac3 -b:a 192k", {}, {}},
+    {"Ac3_44k_20_192", "ac3", FileType::Ac3, 44100, 2, "-c:a ac3 -b:a 192k", {}, {}, -1, 8360},
+    {"Ac3_22k_20_Bsid9", "ac3", FileType::Ac3, 22050, 2, "", {}, Bsid9Stream},
+    {"Ac3_48k_51_Swapped", "ac3", FileType::Ac3, 48000, 6, "-c:a ac3 -b:a 448k", SwapBytes, {}},
     {"Ac3_32k_10_96", "ac3", FileType::Ac3, 32000, 1, "-c:a ac3 -b:a 96k", {}, {}},
     {"Mp2_48k_Stereo", "mpa", FileType::MpegAudio, 48000, 2, "-c:a mp2 -b:a 192k -f mp2", {}, {}},
     {"Mp2_48k_Mono", "mpa", FileType::MpegAudio, 48000, 1, "-c:a mp2 -b:a 96k -f mp2", {}, {}},
@@ -94,6 +125,7 @@ const Row kRows[] = {
     {"Mp1_48k_Built", "mp1", FileType::MpegAudio, 48000, 2, "", {}, LayerOneStream},
     {"Eac3_48k_51_640", "eac3", FileType::Ac3, 48000, 6, "-c:a eac3 -b:a 640k", {}, {}},
     {"Eac3_44k_20_256", "eac3", FileType::Ac3, 44100, 2, "-c:a eac3 -b:a 256k", {}, {}},
+    {"Eac3_48k_20_Swapped", "eac3", FileType::Ac3, 48000, 2, "-c:a eac3 -b:a 192k", SwapBytes, {}},
     {"Eac3_48k_71", "eac3", FileType::Ac3, 48000, 8, "-ac 6 -c:a eac3 -b:a 448k",
      [](Bytes& stream) { stream = test::WithDependentFrames(stream); }, {}},
 };
@@ -135,13 +167,14 @@ class SilenceEndToEnd : public testing::TestWithParam<Row> {
         }
     }
 
-    // Analyses and writes with a 500 ms start delay, the check box as given.
-    WriteResult Write(int addSilent, const std::string& target, StreamInfo& info) {
+    // Analyses and writes with a start delay (500 ms unless given), the check box as given.
+    WriteResult Write(int addSilent, const std::string& target, StreamInfo& info,
+                      std::int32_t startDelay = 500) {
         SourceAnalysis analysis = AnalyseSource(source, GetParam().fileType);
         LoadSilentFrame(analysis.info, GetParam().fileType, addSilent);
         info = analysis.info;
         observer.AppendInfo(*analysis.report);
-        return WriteTarget({source, target, GetParam().fileType, 500, 0}, info, observer);
+        return WriteTarget({source, target, GetParam().fileType, startDelay, 0}, info, observer);
     }
 
     test::ScratchDir dir;
@@ -182,7 +215,8 @@ TEST_P(SilenceEndToEnd, SilenceDecodesToZerosAndTheStreamFollowsUnchanged) {
     if (row.storedAt >= 0) {
         EXPECT_TRUE(std::equal(first, first + static_cast<std::ptrdiff_t>(info.SilentFrame.size()),
                                SilentFrameTemplates.begin() + row.storedAt));
-    } else if (row.fileType == FileType::Ac3 && !IsEac3Bsid(AnyAc3Bsid(sourceBytes))) {
+    } else if (row.fileType == FileType::Ac3 && !info.ByteSwapped &&
+               !IsEac3Bsid(AnyAc3Bsid(sourceBytes))) {
         const Ac3Bsi want = DecodeAc3Bsi(sourceBytes);
         const Ac3Bsi got = DecodeAc3Bsi(std::span(&*first, 16));
         EXPECT_EQ(got.acmod, want.acmod);
@@ -190,7 +224,15 @@ TEST_P(SilenceEndToEnd, SilenceDecodesToZerosAndTheStreamFollowsUnchanged) {
         // The stream's own size code; at 44.1 kHz either code of its pair.
         const std::uint8_t pairBit = info.SilentFrameLong.empty() ? 0 : 1;
         EXPECT_EQ(first[4] | pairBit, sourceBytes[4] | pairBit);
+        EXPECT_EQ(got.bsid, want.bsid);
     }
+    if (row.tenFramesBytes > 0) {
+        // 348 ms are 9.99 frames at 44.1 kHz: ten frames, in whole words at the byte rate.
+        const std::string ten = dir.File(std::string("ten.") + row.extension);
+        ASSERT_EQ(Write(1, ten, info, 348).outcome, WriteOutcome::Complete);
+        EXPECT_EQ(test::ReadFile(ten).size() - sourceBytes.size(), row.tenFramesBytes);
+    }
+    EXPECT_EQ(info.ByteSwapped, std::string(row.name).ends_with("_Swapped"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, SilenceEndToEnd, testing::ValuesIn(kRows),

@@ -136,7 +136,7 @@ TEST(SilentSyncFrame, RefusesParametersOutsideTheirFields) {
         {"frmsizecod -1", [](auto& p) { p.frmsizecod = -1; }},
         {"acmod -1", [](auto& p) { p.acmod = -1; }},
         {"acmod 8", [](auto& p) { p.acmod = 8; }},
-        {"bsid 9 (half sample rate)", [](auto& p) { p.bsid = 9; }},
+        {"bsid 11 (another bit stream type)", [](auto& p) { p.bsid = 11; }},
         {"bsid -1", [](auto& p) { p.bsid = -1; }},
         {"bsmod 8", [](auto& p) { p.bsmod = 8; }},
         {"dsurmod 4 on 2/0", [](auto& p) { p.dsurmod = 4; }},

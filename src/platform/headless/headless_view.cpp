@@ -82,6 +82,10 @@ int HeadlessView::ShowMessage(MessageIcon /*icon*/, const std::string& text,
     return DefaultAnswer(buttons, defaultButton);
 }
 
+void HeadlessView::ShowNotice(const std::string& text) {
+    messages_ << text << std::endl;
+}
+
 bool HeadlessView::PublishReport(const std::string& text) {
     return Print(text);
 }

@@ -48,6 +48,7 @@ class HeadlessView final : public MainView {
     // A write's report goes to the report stream, if there is one, before its files take
     // their names.
     [[nodiscard]] bool PublishReport(const std::string& text) override;
+    void ShowNotice(const std::string& text) override;
 
     // Where the information text is printed; none by default.
     void PrintReportsTo(std::ostream& out) { report_ = &out; }
