@@ -48,7 +48,8 @@ std::int64_t TrailingTagsStart(SourceReader& source, std::int64_t audioStart) {
             std::min(static_cast<std::int64_t>(kTrailingTagProbeBytes), end - audioStart);
         const std::vector<std::uint8_t> tail =
             source.Read(end - probe, static_cast<std::size_t>(probe));
-        const TrailingTag tag = TrailingTagAt(tail, end - audioStart, afterId3v1);
+        const TrailingTag tag =
+            TrailingTagAt(tail, end - audioStart, end == source.Length(), afterId3v1);
         if (tag.bytes == 0) {
             break;
         }

@@ -105,10 +105,10 @@ std::int64_t Id3v2TagBytes(std::span<const std::uint8_t> head) {
 }
 
 TrailingTag TrailingTagAt(std::span<const std::uint8_t> tail, std::int64_t room,
-                          bool afterId3v1) {
+                          bool atFileEnd, bool afterId3v1) {
     const auto have = static_cast<std::int64_t>(tail.size());
     TrailingTag tag;
-    if (have >= kId3v1Bytes && std::memcmp(tail.data() + (have - kId3v1Bytes), "TAG", 3) == 0) {
+    if (atFileEnd && have >= kId3v1Bytes && std::memcmp(tail.data() + (have - kId3v1Bytes), "TAG", 3) == 0) {
         tag = {kId3v1Bytes, "TAG", true};
     } else if (have >= kApeFooterBytes && std::memcmp(tail.data() + (have - kApeFooterBytes),
                                                        "APETAGEX", 8) == 0) {

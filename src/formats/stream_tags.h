@@ -28,9 +28,10 @@ struct TrailingTag {
 };
 
 // `tail` holds the last bytes (up to kTrailingTagProbeBytes) before the point looked at and
-// `room` bytes lie before that point; a size beyond them is not believed. A Lyrics3 v1 tag
-// stands only right before an ID3v1 tag, so it is looked for only `afterId3v1`.
+// `room` bytes lie before that point; a size beyond them is not believed. ID3v1 stands only
+// at the very end of a file (`atFileEnd`; "TAG" is inside "APETAGEX"), and a Lyrics3 v1 tag
+// only right before ID3v1 (`afterId3v1`).
 [[nodiscard]] TrailingTag TrailingTagAt(std::span<const std::uint8_t> tail, std::int64_t room,
-                                        bool afterId3v1);
+                                        bool atFileEnd, bool afterId3v1);
 
 }  // namespace velmora

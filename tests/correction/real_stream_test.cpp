@@ -7,6 +7,8 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "analysis/analyse_source.h"
@@ -300,6 +302,256 @@ TEST(RealStreamDamage, JunkFrameStopsTheCopyThere) {
     EXPECT_EQ(Slice(out, positions[0], positions[49] - positions[0]),
               Slice(bytes, positions[0], positions[49] - positions[0]));
     EXPECT_EQ(DecodedSamples(target), 49 * 1152);
+}
+
+
+// ---- Streams as other tools leave them: bytes in front, tags behind, words swapped.
+
+Bytes Text(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+Bytes Joined(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+void PutSyncsafe(Bytes& out, std::size_t value) {
+    for (int shift = 21; shift >= 0; shift -= 7) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift & 0x7F));
+    }
+}
+
+void PutLittle32(Bytes& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+// An ID3v2.4 tag holding one PRIV frame (the timestamp of packed audio in live streams),
+// long enough that its size needs more than one syncsafe byte; with a footer when asked.
+Bytes Id3v24Tag(bool footer) {
+    Bytes body = Text("PRIV");
+    const Bytes owner = Text(std::string_view("com.apple.streaming.transportStreamTimestamp\0", 45));
+    const std::size_t payload = owner.size() + 8 + 250;
+    PutSyncsafe(body, payload);
+    body.insert(body.end(), {0, 0});
+    body.insert(body.end(), owner.begin(), owner.end());
+    body.resize(body.size() + payload - owner.size(), 0x11);
+    Bytes tag = Text("ID3");
+    tag.insert(tag.end(), {4, 0, static_cast<std::uint8_t>(footer ? 0x10 : 0)});
+    PutSyncsafe(tag, body.size());
+    const Bytes header = tag;
+    tag.insert(tag.end(), body.begin(), body.end());
+    if (footer) {
+        tag.insert(tag.end(), {'3', 'D', 'I'});
+        tag.insert(tag.end(), header.begin() + 3, header.end());
+    }
+    return tag;
+}
+
+// An APE tag with one item; APEv2 may have a header (flag bit 31, and bit 29 on the header).
+Bytes ApeTag(bool v2WithHeader) {
+    Bytes item;
+    PutLittle32(item, 4);
+    PutLittle32(item, 0);
+    const Bytes key = Text(std::string_view("Title\0Song", 10));
+    item.insert(item.end(), key.begin(), key.end());
+    const auto part = [&](std::uint32_t flags) {
+        Bytes bytes = Text("APETAGEX");
+        PutLittle32(bytes, v2WithHeader ? 2000 : 1000);
+        PutLittle32(bytes, static_cast<std::uint32_t>(item.size() + 32));
+        PutLittle32(bytes, 1);
+        PutLittle32(bytes, flags);
+        bytes.resize(bytes.size() + 8, 0);
+        return bytes;
+    };
+    const std::uint32_t hasHeader = v2WithHeader ? 0x80000000U : 0;
+    return Joined({v2WithHeader ? part(hasHeader | 0x20000000U) : Bytes{}, item, part(hasHeader)});
+}
+
+Bytes Lyrics3v2Tag() {
+    const Bytes fields = Text("LYRICSBEGININD0000210LYR00005hello");
+    Bytes size = Text(std::to_string(fields.size()));
+    size.insert(size.begin(), 6 - size.size(), '0');
+    return Joined({fields, size, Text("LYRICS200")});
+}
+
+Bytes Id3v1Tag() {
+    Bytes tag = Text("TAGSong");
+    tag.resize(128, 0);
+    return tag;
+}
+
+Bytes Swapped(Bytes bytes) {
+    for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
+        std::swap(bytes[at], bytes[at + 1]);
+    }
+    return bytes;
+}
+
+// CRC-16 over the encoder tag of an info frame, as players check it: polynomial 0x8005,
+// reflected, from 0, over the frame up to the CRC.
+std::uint16_t EncoderTagCrc(std::span<const std::uint8_t> bytes) {
+    std::uint16_t crc = 0;
+    for (const std::uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = static_cast<std::uint16_t>((crc & 1) != 0 ? (crc >> 1) ^ 0xA001 : crc >> 1);
+        }
+    }
+    return crc;
+}
+
+std::uint32_t BigEndian32(const Bytes& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at] << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 |
+                                      bytes[at + 3]);
+}
+
+// The target's info frame agrees with the target: its byte count covers the info frame and
+// every frame after it, and its encoder tag's CRC fits.
+void ExpectInfoFrameHolds(const Bytes& target, std::size_t framesStart, std::size_t framesEnd) {
+    const std::string text(target.begin(), target.end());
+    std::size_t tag = text.find("Info", framesStart);
+    tag = std::min(tag, text.find("Xing", framesStart));
+    ASSERT_LT(tag, framesStart + 64);
+    const std::uint32_t flags = BigEndian32(target, tag + 4);
+    ASSERT_EQ(flags & 3, 3u);
+    EXPECT_EQ(BigEndian32(target, tag + 12), framesEnd - framesStart);
+    const std::size_t lame = text.find("Lavc", tag);
+    ASSERT_LT(lame, tag + 160);
+    const std::uint16_t crc = EncoderTagCrc(std::span(target).subspan(framesStart, lame + 34 - framesStart));
+    EXPECT_EQ(target[lame + 34] << 8 | target[lame + 35], crc);
+}
+
+const Stream kPlainMp3 = {"Mp3", "mp3", 44100, "-c:a libmp3lame -q:a 2 -id3v2_version 0",
+                          FileType::MpegAudio, true};
+
+struct Dressed {
+    const char* name;
+    // A pointer: GCC 12 loses the name of rows whose struct holds a reference here.
+    const Stream* stream;
+    Bytes kept;     // in front and kept: tags and the zeros that pad them
+    Bytes dropped;  // after those and left out: zeros or junk
+    Bytes tail;     // after the frames and kept
+    bool swapped;
+};
+
+void PrintTo(const Dressed& row, std::ostream* os) {
+    *os << row.name;
+}
+
+Bytes Junk() {
+    Bytes junk(300);
+    for (std::size_t i = 0; i < junk.size(); ++i) {
+        junk[i] = static_cast<std::uint8_t>(0x21 + i * 37 % 90);
+    }
+    return junk;
+}
+
+const Dressed kDressed[] = {
+    {"Mp3ZerosInFront", &kPlainMp3, {}, Bytes(240, 0), {}, false},
+    {"Mp3JunkInFront", &kPlainMp3, {}, Junk(), {}, false},
+    {"Mp3Id3v2PaddedWithZeros", &kPlainMp3, Joined({Id3v24Tag(false), Bytes(10, 0)}), {}, {}, false},
+    {"Mp3ApeV2AndId3v1", &kPlainMp3, {}, {}, Joined({ApeTag(true), Id3v1Tag()}), false},
+    {"Mp3ApeV1", &kPlainMp3, {}, {}, ApeTag(false), false},
+    {"Mp3ApeLyrics3v2Id3v1", &kPlainMp3, {}, {},
+     Joined({ApeTag(true), Lyrics3v2Tag(), Id3v1Tag()}), false},
+    {"Mp3Lyrics3v1Id3v1", &kPlainMp3, {}, {},
+     Joined({Text("LYRICSBEGINla la laLYRICSEND"), Id3v1Tag()}), false},
+    {"Mp3Id3v24WithFooterBehind", &kPlainMp3, {}, {}, Id3v24Tag(true), false},
+    {"Ac3BehindId3v2", &kStreams[2], Id3v24Tag(false), {}, {}, false},
+    {"Ac3ZerosInFront", &kStreams[2], {}, Bytes(215, 0), {}, false},
+    {"Ac3Swapped", &kStreams[1], {}, {}, {}, true},
+    {"Eac3Swapped", &kStreams[13], {}, {}, {}, true},
+};
+
+class DressedStreams : public ::testing::TestWithParam<Dressed> {};
+
+TEST_P(DressedStreams, CorrectedWithTheirTagsAsPlayersReadThem) {
+    ASSERT_TRUE(test::HaveFfmpeg());
+    const Dressed& row = GetParam();
+    test::ScratchDir dir;
+    const std::string plain = dir.File(std::string("plain.") + row.stream->extension);
+    ASSERT_TRUE(Encode(*row.stream, plain));
+    const std::int64_t plainSamples = DecodedSamples(plain);
+    const Bytes frames = row.swapped ? Swapped(test::ReadFile(plain)) : test::ReadFile(plain);
+    const std::string source = dir.File(std::string("source.") + row.stream->extension);
+    test::WriteFile(source, Joined({row.kept, row.dropped, frames, row.tail}));
+    const SourceAnalysis analysis = AnalyseSource(source, row.stream->fileType);
+    const std::string report = analysis.report.value_or("");
+    ASSERT_GT(analysis.info.FrameLength, 0) << report;
+    EXPECT_EQ(report.find(std::to_string(row.dropped.size()) + " bytes before the first frame") !=
+                  std::string::npos,
+              !row.dropped.empty())
+        << report;
+    EXPECT_EQ(report.find("byte-swapped") != std::string::npos, row.swapped) << report;
+
+    for (const auto& [start, end] : {std::pair{-100, 64}, std::pair{200, -200}}) {
+        SCOPED_TRACE(std::to_string(start) + "/" + std::to_string(end));
+        const std::string target = dir.File("target." + std::string(row.stream->extension));
+        test::RecordingObserver observer;
+        const WriteResult result = WriteTarget(
+            WriteRequest{source, target, row.stream->fileType, start, end}, analysis.info, observer);
+        ASSERT_EQ(result.outcome, WriteOutcome::Complete) << result.message;
+        EXPECT_EQ(observer.InfoText().find("too short"), std::string::npos);
+        const Bytes out = test::ReadFile(target);
+        ASSERT_GT(out.size(), row.kept.size() + row.tail.size());
+        EXPECT_EQ(Slice(out, 0, row.kept.size()), row.kept);
+        EXPECT_EQ(Slice(out, out.size() - row.tail.size(), row.tail.size()), row.tail);
+        const std::size_t framesEnd = out.size() - row.tail.size();
+        const Bytes corrected = Slice(out, row.kept.size(), framesEnd - row.kept.size());
+        const std::string framesFile = dir.File("frames." + std::string(row.stream->extension));
+        test::WriteFile(framesFile, row.swapped ? Swapped(corrected) : corrected);
+        const CorrectionPlan plan = MakeCorrectionPlan(start, end, analysis.info).plan;
+        EXPECT_EQ(DecodedSamples(framesFile),
+                  plainSamples + (plan.addStartFrames + plan.addEndFrames - plan.cutStartFrames -
+                                  plan.cutEndFrames) * analysis.info.SamplesPerFrame);
+        if (row.stream->infoFrame) {
+            ExpectInfoFrameHolds(out, row.kept.size(), framesEnd);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(OtherTools, DressedStreams, ::testing::ValuesIn(kDressed),
+                         [](const ::testing::TestParamInfo<Dressed>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// Two encodes joined: AC-3 may change its bsid within 0..8 (here 8 to the alternate syntax,
+// 6), but not its sampling rate.
+TEST(RealStreamJoins, ABsidChangeIsOneStreamARateChangeIsDamage) {
+    ASSERT_TRUE(test::HaveFfmpeg());
+    test::ScratchDir dir;
+    const Stream alternate = {"Ac3_48k_Bsid6", "ac3", 48000, "-c:a ac3 -b:a 448k -ad_conv_type hdcd",
+                              FileType::Ac3};
+    const struct {
+        const Stream& second;
+        WriteOutcome outcome;
+    } rows[] = {{alternate, WriteOutcome::Complete}, {kStreams[1], WriteOutcome::SourceDamaged}};
+    const std::string first = dir.File("first.ac3");
+    ASSERT_TRUE(Encode(kStreams[2], first));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.second.name);
+        const std::string second = dir.File("second.ac3");
+        ASSERT_TRUE(Encode(row.second, second));
+        const Bytes secondBytes = test::ReadFile(second);
+        ASSERT_EQ(secondBytes[5] >> 3, row.second.samplingRate == 48000 ? 6 : 8);
+        const std::string source = dir.File("joined.ac3");
+        test::WriteFile(source, Joined({test::ReadFile(first), secondBytes}));
+        const StreamInfo info = AnalyseSource(source, FileType::Ac3).info;
+        test::RecordingObserver observer;
+        const std::string target = dir.File("target.ac3");
+        const WriteResult result =
+            WriteTarget(WriteRequest{source, target, FileType::Ac3, 0, 0}, info, observer);
+        EXPECT_EQ(result.outcome, row.outcome) << result.message;
+        if (row.outcome == WriteOutcome::Complete) {
+            EXPECT_EQ(DecodedSamples(target), DecodedSamples(first) + DecodedSamples(second));
+        }
+    }
 }
 
 }  // namespace
