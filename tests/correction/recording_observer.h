@@ -47,6 +47,8 @@ class RecordingObserver : public WriteObserver {
         calls.push_back(busy ? "busy:on" : "busy:off");
     }
 
+    void Notice(const std::string& text) override { calls.push_back("notice:" + text); }
+
     // The calls whose record starts with the prefix, the prefix taken off.
     [[nodiscard]] std::vector<std::string> Calls(const std::string& prefix) const {
         std::vector<std::string> found;

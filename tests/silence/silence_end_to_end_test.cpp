@@ -270,5 +270,32 @@ TEST(SilenceUnchecked, RepeatsTheFirstFrame) {
     EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Adding 16 frames."), statuses.end());
 }
 
+// Where no silent frame can be built (DTS for now), copies of the first frame stand in, and
+// the report and the user are told so once.
+TEST(SilenceUnavailable, CopiesStandInAndAreSaid) {
+    ASSERT_TRUE(test::HaveFfmpeg());
+    test::ScratchDir dir;
+    const std::string source = dir.File("tone.dts");
+    const auto r = test::RunCommand(
+        "ffmpeg -nostdin -v error -f lavfi -i 'sine=frequency=1000:duration=2' -ac 2 -ar 48000 "
+        "-c:a dca -strict -2 -f dts -y " +
+        ShellQuote(source));
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    SourceAnalysis analysis = AnalyseSource(source, FileType::Dts);
+    LoadSilentFrame(analysis.info, FileType::Dts, 1);
+    ASSERT_FALSE(analysis.info.SilentFrameLoaded);
+    test::RecordingObserver observer;
+    ASSERT_EQ(WriteTarget({source, dir.File("copies.dts"), FileType::Dts, 500, 0}, analysis.info,
+                          observer)
+                  .outcome,
+              WriteOutcome::Complete);
+    const std::string said = "47 frames added at the start are copies of the first frame: no "
+                             "silent frame can be built for this stream.";
+    EXPECT_EQ(observer.Calls("notice:"), std::vector<std::string>{said});
+    EXPECT_NE(observer.InfoText().find("have been added at start.\r\n" + said + "\r\n"),
+              std::string::npos)
+        << observer.InfoText();
+}
+
 }  // namespace
 }  // namespace velmora
