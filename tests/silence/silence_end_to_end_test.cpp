@@ -240,61 +240,61 @@ INSTANTIATE_TEST_SUITE_P(Streams, SilenceEndToEnd, testing::ValuesIn(kRows),
                              return std::string(info.param.name);
                          });
 
-// Without the check box, the frames added at the start repeat the stream's first frame.
-TEST(SilenceUnchecked, RepeatsTheFirstFrame) {
+// Without the check box, and where no silent frame can be built (DTS for now) with it, the
+// frames added at the start repeat the stream's first frame; only the second is said.
+TEST(SilenceCopies, RepeatTheFirstFrameAndAreSaidWhereSilenceWasAsked) {
     ASSERT_TRUE(test::HaveFfmpeg());
-    test::ScratchDir dir;
-    const std::string source = dir.File("tone.ac3");
-    const auto r = test::RunCommand(
-        "ffmpeg -nostdin -v error -f lavfi -i 'sine=frequency=1000:duration=2' -ac 6 -ar 48000 "
-        "-c:a ac3 -b:a 448k -y " +
-        ShellQuote(source));
-    ASSERT_EQ(r.exitStatus, 0) << r.err;
-    SourceAnalysis analysis = AnalyseSource(source, FileType::Ac3);
-    LoadSilentFrame(analysis.info, FileType::Ac3, 0);
-    test::RecordingObserver observer;
-    const std::string target = dir.File("copies.ac3");
-    ASSERT_EQ(
-        WriteTarget({source, target, FileType::Ac3, 500, 0}, analysis.info, observer).outcome,
-        WriteOutcome::Complete);
-    const Bytes bytes = test::ReadFile(target);
-    const Bytes original = test::ReadFile(source);
-    for (std::size_t f = 0; f < 17; ++f) {
-        EXPECT_TRUE(std::equal(bytes.begin() + f * 1792, bytes.begin() + (f + 1) * 1792,
-                               original.begin()))
-            << "frame " << f;
+    const struct {
+        const char* file;
+        const char* options;
+        FileType type;
+        int checkBox;
+        const char* addedLine;
+        const char* notice;
+    } rows[] = {
+        {"tone.ac3", "-ac 6 -c:a ac3 -b:a 448k", FileType::Ac3, 0,
+         "16 frames (512ms) have been added at start.\r\n", nullptr},
+        {"tone.dts", "-ac 2 -c:a dca -strict -2 -f dts", FileType::Dts, 1,
+         "47 frames (501ms) have been added at start.\r\n",
+         "47 frames added at the start are copies of the first frame: no silent frame can be "
+         "built for this stream."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        test::ScratchDir dir;
+        const std::string source = dir.File(row.file);
+        const auto r = test::RunCommand(
+            "ffmpeg -nostdin -v error -f lavfi -i 'sine=frequency=1000:duration=2' -ar 48000 " +
+            std::string(row.options) + " -y " + ShellQuote(source));
+        ASSERT_EQ(r.exitStatus, 0) << r.err;
+        SourceAnalysis analysis = AnalyseSource(source, row.type);
+        LoadSilentFrame(analysis.info, row.type, row.checkBox);
+        ASSERT_FALSE(analysis.info.SilentFrameLoaded);
+        test::RecordingObserver observer;
+        const std::string target = dir.File(std::string("copies.") + row.file);
+        ASSERT_EQ(WriteTarget({source, target, row.type, 500, 0}, analysis.info, observer).outcome,
+                  WriteOutcome::Complete);
+        const Bytes bytes = test::ReadFile(target);
+        const Bytes original = test::ReadFile(source);
+        const auto frame = static_cast<std::size_t>(analysis.info.FrameLength);
+        const std::size_t added = std::stoul(row.addedLine);
+        for (std::size_t f = 0; f <= added; ++f) {
+            EXPECT_TRUE(std::equal(bytes.begin() + f * frame, bytes.begin() + (f + 1) * frame,
+                                   original.begin()))
+                << "frame " << f;
+        }
+        const std::string said = row.notice != nullptr ? std::string(row.notice) + "\r\n" : "";
+        EXPECT_NE(observer.InfoText().find(row.addedLine + said), std::string::npos)
+            << observer.InfoText();
+        EXPECT_EQ(observer.InfoText().find("copies") != std::string::npos, row.notice != nullptr);
+        EXPECT_EQ(observer.Calls("notice:"), row.notice != nullptr
+                                                 ? std::vector<std::string>{row.notice}
+                                                 : std::vector<std::string>{});
+        const auto statuses = observer.Statuses();
+        EXPECT_NE(std::find(statuses.begin(), statuses.end(),
+                            "Adding " + std::to_string(added) + " frames."),
+                  statuses.end());
     }
-    EXPECT_NE(observer.InfoText().find("16 frames (512ms) have been added at start.\r\n"),
-              std::string::npos);
-    const auto statuses = observer.Statuses();
-    EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Adding 16 frames."), statuses.end());
-}
-
-// Where no silent frame can be built (DTS for now), copies of the first frame stand in, and
-// the report and the user are told so once.
-TEST(SilenceUnavailable, CopiesStandInAndAreSaid) {
-    ASSERT_TRUE(test::HaveFfmpeg());
-    test::ScratchDir dir;
-    const std::string source = dir.File("tone.dts");
-    const auto r = test::RunCommand(
-        "ffmpeg -nostdin -v error -f lavfi -i 'sine=frequency=1000:duration=2' -ac 2 -ar 48000 "
-        "-c:a dca -strict -2 -f dts -y " +
-        ShellQuote(source));
-    ASSERT_EQ(r.exitStatus, 0) << r.err;
-    SourceAnalysis analysis = AnalyseSource(source, FileType::Dts);
-    LoadSilentFrame(analysis.info, FileType::Dts, 1);
-    ASSERT_FALSE(analysis.info.SilentFrameLoaded);
-    test::RecordingObserver observer;
-    ASSERT_EQ(WriteTarget({source, dir.File("copies.dts"), FileType::Dts, 500, 0}, analysis.info,
-                          observer)
-                  .outcome,
-              WriteOutcome::Complete);
-    const std::string said = "47 frames added at the start are copies of the first frame: no "
-                             "silent frame can be built for this stream.";
-    EXPECT_EQ(observer.Calls("notice:"), std::vector<std::string>{said});
-    EXPECT_NE(observer.InfoText().find("have been added at start.\r\n" + said + "\r\n"),
-              std::string::npos)
-        << observer.InfoText();
 }
 
 }  // namespace
