@@ -15,9 +15,8 @@ constexpr std::array<FormatRow, 3> kFormats = {{
     {FileType::MpegAudio, "MPA", ".mpa", {".MP1", ".MP2", ".MP3", ".M2A"}, "MPA-Files",
      "*.MPA;*.MP1;*.MP2;*.MP3;*.M2A", true, FormatUnit::Frame, MpegAudioFacts, true,
      AnalyseMpegAudio, LoadMpegAudioSilence, false},
-    // Building a silent DTS frame would take a DTS encoder.
     {FileType::Dts, "DTS", ".dts", {}, "DTS-Files", "*.DTS", false, FormatUnit::Frame,
-     DtsUnitFacts, false, AnalyseDts, nullptr, false},
+     DtsUnitFacts, false, AnalyseDts, LoadDtsSilence, false},
 }};
 
 }  // namespace

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "formats/ac3_frame.h"
+#include "formats/dts_frame.h"
 #include "formats/eac3_frame.h"
 #include "formats/format_table.h"
 #include "formats/mpeg_audio_frame.h"
+#include "silence/silent_dts_frame.h"
 #include "silence/silent_eac3_frame.h"
 #include "silence/silent_mpeg_frame.h"
 #include "silence/silent_sync_frame.h"
@@ -184,6 +186,19 @@ bool LoadMpegAudioSilence(StreamInfo& info) {
         info.SilentFrameLong = *longFrame;
         info.SilentFrameAverage = exact;
     }
+    return true;
+}
+
+bool LoadDtsSilence(StreamInfo& info) {
+    const DtsHeader header = DecodeDtsHeader(info.FirstUnit);
+    const auto core = std::span(info.FirstUnit)
+                          .first(std::min(info.FirstUnit.size(),
+                                          static_cast<std::size_t>(DtsFrameLength(header))));
+    std::optional<Frame> frame = BuildSilentDtsFrame(core);
+    if (!frame) {
+        return false;
+    }
+    info.SilentFrame = std::move(*frame);
     return true;
 }
 

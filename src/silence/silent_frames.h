@@ -17,7 +17,7 @@ extern const std::array<std::uint8_t, 4096> SilentFrameTemplates;
 
 // When the check box value is 1, fills info.SilentFrame with a silent frame that matches the
 // source's first frame (info.FirstUnit): a stored template for the streams they were
-// made for, else one built for the stream's own rate, size and layout. DTS gets none.
+// made for, else one built for the stream's own rate, size and layout.
 // Always clears SilentFrameLoaded (and the longer frame of a pair) first.
 void LoadSilentFrame(StreamInfo& info, FileType fileType, int addSilentValue);
 
@@ -26,5 +26,8 @@ void LoadSilentFrame(StreamInfo& info, FileType fileType, int addSilentValue);
 // beyond the builder.
 bool LoadAc3Silence(StreamInfo& info);
 bool LoadMpegAudioSilence(StreamInfo& info);
+// DTS: a silent core frame of the first unit's core; in DTS-HD it stands without the
+// extension substream, whose decoder output is then the core's.
+bool LoadDtsSilence(StreamInfo& info);
 
 }  // namespace velmora

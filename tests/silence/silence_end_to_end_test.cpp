@@ -11,6 +11,7 @@
 
 #include "analysis/analyse_source.h"
 #include "correction/correction_plan.h"
+#include "correction/dts_test_stream.h"
 #include "correction/eac3_test_stream.h"
 #include "correction/recording_observer.h"
 #include "correction/target_writer.h"
@@ -128,6 +129,10 @@ const Row kRows[] = {
     {"Eac3_48k_20_Swapped", "eac3", FileType::Ac3, 48000, 2, "-c:a eac3 -b:a 192k", SwapBytes, {}},
     {"Eac3_48k_71", "eac3", FileType::Ac3, 48000, 8, "-ac 6 -c:a eac3 -b:a 448k",
      [](Bytes& stream) { stream = test::WithDependentFrames(stream); }, {}},
+    {"Dts_48k_20", "dts", FileType::Dts, 48000, 2, "-c:a dca -strict -2 -f dts", {}, {}},
+    {"Dts_44k_10", "dts", FileType::Dts, 44100, 1, "-c:a dca -strict -2 -f dts", {}, {}},
+    {"DtsHd_48k_20", "dts", FileType::Dts, 48000, 2, "-c:a dca -strict -2 -f dts",
+     [](Bytes& stream) { stream = test::WithExtensionSubstreams(stream); }, {}},
 };
 
 // Decodes strictly to interleaved 16-bit samples, every sample the frames hold (no trimming
@@ -240,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(Streams, SilenceEndToEnd, testing::ValuesIn(kRows),
                              return std::string(info.param.name);
                          });
 
-// Without the check box, and where no silent frame can be built (DTS for now) with it, the
+// Without the check box, and where no silent frame can be built (DTS with LFE for now), the
 // frames added at the start repeat the stream's first frame; only the second is said.
 TEST(SilenceCopies, RepeatTheFirstFrameAndAreSaidWhereSilenceWasAsked) {
     ASSERT_TRUE(test::HaveFfmpeg());
@@ -254,7 +259,7 @@ TEST(SilenceCopies, RepeatTheFirstFrameAndAreSaidWhereSilenceWasAsked) {
     } rows[] = {
         {"tone.ac3", "-ac 6 -c:a ac3 -b:a 448k", FileType::Ac3, 0,
          "16 frames (512ms) have been added at start.\r\n", nullptr},
-        {"tone.dts", "-ac 2 -c:a dca -strict -2 -f dts", FileType::Dts, 1,
+        {"tone.dts", "-ac 6 -c:a dca -strict -2 -f dts", FileType::Dts, 1,
          "47 frames (501ms) have been added at start.\r\n",
          "47 frames added at the start are copies of the first frame: no silent frame can be "
          "built for this stream."},

@@ -1,0 +1,135 @@
+// A silent DTS core frame for a stream's own frame header.
+#include "silence/silent_dts_frame.h"
+
+#include <algorithm>
+#include <array>
+
+#include "formats/bit_reader.h"
+#include "silence/bit_writer.h"
+
+namespace velmora {
+
+namespace {
+
+// The frame header up to and including DIALNORM, without the header CRC: 104 bits.
+constexpr std::size_t kHeaderBytes = 13;
+// EXT_AUDIO_ID (3 bits) and EXT_AUDIO (1) lead byte 10: a silent frame carries no extension.
+constexpr std::size_t kExtensionByte = 10;
+constexpr int kSubbands = 2;
+constexpr int kMostSubsubframes = 4;
+constexpr int kMostSubframes = 16;
+// Bit allocation codebook 6: every ABITS index is a plain 5-bit field.
+constexpr std::uint32_t kPlainAbits = 6;
+// Quantiser index codebook selectors (their widths) and the group sizes below which a
+// scale-factor adjustment follows (ETSI TS 102 114, 5.3.2).
+constexpr std::array<int, 10> kSelectorBits = {1, 2, 2, 2, 2, 3, 3, 3, 3, 3};
+constexpr std::uint32_t kDsync = 0xFFFF;
+
+struct Fields {
+    int frameType, deficit, crcPresent, blocks, frameBytes, timeStamp, auxiliary, syncEvery,
+        lfe, channels;
+};
+
+Fields ReadFields(std::span<const std::uint8_t> core) {
+    BitReader in(core);
+    Fields f{};
+    static_cast<void>(in.Read(32));  // SYNC
+    f.frameType = static_cast<int>(in.Read(1));
+    f.deficit = static_cast<int>(in.Read(5));
+    f.crcPresent = static_cast<int>(in.Read(1));
+    f.blocks = static_cast<int>(in.Read(7)) + 1;
+    f.frameBytes = static_cast<int>(in.Read(14)) + 1;
+    static_cast<void>(in.Read(6 + 4 + 5 + 1 + 1));  // AMODE, SFREQ, RATE, MIX, DYNF
+    f.timeStamp = static_cast<int>(in.Read(1));
+    f.auxiliary = static_cast<int>(in.Read(1));
+    static_cast<void>(in.Read(1 + 3 + 1));  // HDCD, EXT_AUDIO_ID, EXT_AUDIO
+    f.syncEvery = static_cast<int>(in.Read(1));
+    f.lfe = static_cast<int>(in.Read(2));
+    static_cast<void>(in.Read(1 + 16));  // HFLAG, and the rest of the header (no HCRC here)
+    static_cast<void>(in.Read(4));       // SUBFS
+    f.channels = static_cast<int>(in.Read(3)) + 1;
+    return f;
+}
+
+void WriteCodingHeader(BitWriter& out, int subframes, int channels) {
+    out.Put(static_cast<std::uint32_t>(subframes - 1), 4);
+    out.Put(static_cast<std::uint32_t>(channels - 1), 3);
+    const auto perChannel = [&](std::uint32_t value, int width) {
+        for (int ch = 0; ch < channels; ++ch) {
+            out.Put(value, width);
+        }
+    };
+    perChannel(kSubbands - 2, 5);  // SUBS
+    perChannel(kSubbands - 1, 5);  // VQSUB: vector quantisation would start past the last
+    perChannel(0, 3);              // JOINX
+    perChannel(0, 2);              // THUFF
+    perChannel(0, 3);              // SHUFF
+    perChannel(kPlainAbits, 3);    // BHUFF
+    for (const int bits : kSelectorBits) {
+        perChannel(0, bits);  // SEL: the first codebook of each
+    }
+    for (std::size_t n = 0; n < kSelectorBits.size(); ++n) {
+        perChannel(0, 2);  // ADJ: every first codebook is below its group's size
+    }
+}
+
+void WriteSubframe(BitWriter& out, int subsubframes, const Fields& f, int dynamicRange) {
+    out.Put(static_cast<std::uint32_t>(subsubframes - 1), 2);  // SSC
+    out.Put(0, 3);                                             // PSC
+    for (int ch = 0; ch < f.channels; ++ch) {
+        for (int band = 0; band < kSubbands; ++band) {
+            out.Put(0, 1);  // PMODE: no prediction
+        }
+    }
+    for (int ch = 0; ch < f.channels; ++ch) {
+        for (int band = 0; band < kSubbands; ++band) {
+            out.Put(0, 5);  // ABITS 0: no samples, so no transient modes or scale factors
+        }
+    }
+    if (dynamicRange != 0) {
+        out.Put(0, 8);  // RANGE
+    }
+    for (int k = 0; k < subsubframes; ++k) {
+        if (f.syncEvery != 0 || k == subsubframes - 1) {
+            out.Put(kDsync, 16);
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> BuildSilentDtsFrame(std::span<const std::uint8_t> core) {
+    if (core.size() < kHeaderBytes + 1) {
+        return std::nullopt;
+    }
+    const Fields f = ReadFields(core);
+    const int totalSubsubframes = f.blocks / 8;
+    if (f.frameType != 1 || f.deficit != 31 || f.crcPresent != 0 || f.timeStamp != 0 ||
+        f.auxiliary != 0 || f.lfe != 0 || f.blocks % 8 != 0 || totalSubsubframes == 0 ||
+        totalSubsubframes > kMostSubframes * kMostSubsubframes ||
+        static_cast<std::size_t>(f.frameBytes) > core.size()) {
+        return std::nullopt;
+    }
+    BitWriter out;
+    for (std::size_t at = 0; at < kHeaderBytes; ++at) {
+        out.Put(at == kExtensionByte ? core[at] & 0x0FU : core[at], 8);
+    }
+    const int subframes = (totalSubsubframes + kMostSubsubframes - 1) / kMostSubsubframes;
+    WriteCodingHeader(out, subframes, f.channels);
+    const int dynamicRange = (core[9] >> 3) & 1;  // DYNF
+    for (int sf = 0; sf < subframes; ++sf) {
+        const int share = totalSubsubframes / subframes + (sf < totalSubsubframes % subframes);
+        WriteSubframe(out, share, f, dynamicRange);
+    }
+    const std::int64_t frameBits = std::int64_t{8} * f.frameBytes;
+    if (out.BitCount() > frameBits) {
+        return std::nullopt;
+    }
+    out.PadTo(frameBits);
+    if (!out.Ok()) {
+        return std::nullopt;
+    }
+    return out.Bytes();
+}
+
+}  // namespace velmora
