@@ -89,6 +89,14 @@ void WriteSubframe(BitWriter& out, int subsubframes, const Fields& f, int dynami
     if (dynamicRange != 0) {
         out.Put(0, 8);  // RANGE
     }
+    if (f.lfe != 0) {
+        // Two (128-times interpolation, LFF 1) or four (64 times, LFF 2) zero LFE samples a
+        // subsubframe, then their scale factor index.
+        for (int n = 0; n < 2 * f.lfe * subsubframes; ++n) {
+            out.Put(0, 8);
+        }
+        out.Put(0, 8);
+    }
     for (int k = 0; k < subsubframes; ++k) {
         if (f.syncEvery != 0 || k == subsubframes - 1) {
             out.Put(kDsync, 16);
@@ -105,7 +113,7 @@ std::optional<std::vector<std::uint8_t>> BuildSilentDtsFrame(std::span<const std
     const Fields f = ReadFields(core);
     const int totalSubsubframes = f.blocks / 8;
     if (f.frameType != 1 || f.deficit != 31 || f.crcPresent != 0 || f.timeStamp != 0 ||
-        f.auxiliary != 0 || f.lfe != 0 || f.blocks % 8 != 0 || totalSubsubframes == 0 ||
+        f.auxiliary != 0 || f.lfe == 3 || f.blocks % 8 != 0 || totalSubsubframes == 0 ||
         totalSubsubframes > kMostSubframes * kMostSubsubframes ||
         static_cast<std::size_t>(f.frameBytes) > core.size()) {
         return std::nullopt;
