@@ -84,7 +84,9 @@ std::string ChannelText(int acmod, int lfeon) {
 
 std::string FramePlaceLines(std::int64_t skippedBytes, bool byteSwapped) {
     std::string lines;
-    if (skippedBytes > 0) {
+    if (skippedBytes == 1) {
+        lines += "1 byte before the first frame is no audio: it is left out of the target.\r\n";
+    } else if (skippedBytes > 1) {
         lines += std::to_string(skippedBytes) +
                  " bytes before the first frame are no audio: they are left out of the target.\r\n";
     }

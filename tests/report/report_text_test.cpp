@@ -40,11 +40,13 @@ TEST(FramesToMs, DividesFirstAndRoundsHalvesToEven) {
     EXPECT_EQ(FramesToMs(5, -1.0f), 0);
 }
 
-TEST(FrameRateSentence, SingularOnlyForExactlyOne) {
+TEST(ReportCounts, SingularOnlyForExactlyOne) {
     EXPECT_EQ(FrameRateSentence(1.0f), "There is 1 frame in one second.");
     EXPECT_EQ(FrameRateSentence(31.25f), "There are 31.25 frames in one second.");
     EXPECT_EQ(FrameRateSentence(0.0f), "There are 0 frames in one second.");
     EXPECT_EQ(FrameRateSentence(1.0000001f), "There are 1.0000001 frames in one second.");
+    EXPECT_EQ(FramePlaceLines(1, false),
+              "1 byte before the first frame is no audio: it is left out of the target.\r\n");
 }
 
 }  // namespace
