@@ -43,7 +43,8 @@ std::string AnalyseDts(SourceReader& source, StreamInfo& info) {
         info.Unusable = "The sampling rate code of the DTS header has no rate, so the frames cannot be timed";
     }
     if (info.FrameLength > 0) {
-        lines += CountedLengthLines(info.AudioEnd - info.AudioStart, ConstantSize(info.FrameLength), info);
+        lines += CountedLengthLines(info.AudioEnd - info.AudioStart,
+                                    ConstantSize(info.FrameLength), info);
         // An extension substream's size may change from frame to frame.
         info.FrameCountExact = info.FrameCountExact && extension == 0;
     }

@@ -130,7 +130,8 @@ FramePlace FindFrames(SourceReader& source, const FormatRow& format) {
     place.tagBytes = LeadingTagBytes(source);
     place.start = place.tagBytes;
     place.end = TrailingTagsStart(source, place.tagBytes);
-    if (const auto first = Search(source, format, place.tagBytes, place.end).FirstFrame(1, false)) {
+    Search search(source, format, place.tagBytes, place.end);
+    if (const auto first = search.FirstFrame(1, false)) {
         place.start = *first;
         return place;
     }
@@ -138,7 +139,8 @@ FramePlace FindFrames(SourceReader& source, const FormatRow& format) {
         // Words swapped as a whole: frames start on a word of the stream. Only a stream that
         // reads right throughout is taken for swapped.
         source.SwapWordsFrom(place.tagBytes);
-        if (const auto first = Search(source, format, place.tagBytes, place.end).FirstFrame(2, true)) {
+        Search swapped(source, format, place.tagBytes, place.end);
+        if (const auto first = swapped.FirstFrame(2, true)) {
             place.start = *first;
             place.byteSwapped = true;
             return place;

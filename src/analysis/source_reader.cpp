@@ -3,9 +3,9 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <utility>
 #include <system_error>
 
+#include "formats/byte_order.h"
 #include "platform/files/file_names.h"
 
 namespace velmora {
@@ -37,9 +37,7 @@ std::vector<std::uint8_t> SourceReader::Read(std::int64_t offset, std::size_t co
     const std::int64_t odd = (offset - *swapFrom_) & 1;
     std::vector<std::uint8_t> words =
         ReadAsStored(offset - odd, (count + static_cast<std::size_t>(odd) + 1) & ~std::size_t{1});
-    for (std::size_t at = 0; at + 1 < words.size(); at += 2) {
-        std::swap(words[at], words[at + 1]);
-    }
+    SwapWords(words);
     words.erase(words.begin(), words.begin() + odd);
     words.resize(count);
     return words;

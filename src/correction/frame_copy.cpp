@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "correction/frame_reader.h"
+#include "formats/byte_order.h"
 #include "formats/format_table.h"
 #include "formats/frame_facts.h"
 #include "formats/mpeg_audio_frame.h"
@@ -52,10 +53,8 @@ class TargetStream {
             if (chunk == 0) {
                 return Write(data + done, count - done);  // a lone byte cannot be swapped
             }
-            for (std::size_t at = 0; at < chunk; at += 2) {
-                swapped_[at] = data[done + at + 1];
-                swapped_[at + 1] = data[done + at];
-            }
+            std::copy_n(data + done, chunk, swapped_.data());
+            SwapWords(std::span(swapped_.data(), chunk));
             if (!Write(swapped_.data(), chunk)) {
                 return false;
             }

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "formats/byte_order.h"
+
 namespace velmora {
 
 namespace {
@@ -126,10 +128,7 @@ std::optional<ReadEnd> FrameReader::Refill() {
 void FrameReader::Join(ReadAhead::Block next) {
     if (byteSwapped_) {
         // Every block but the last holds whole words, so words never straddle two blocks.
-        std::uint8_t* block = next.bytes.data() + next.start;
-        for (std::size_t at = 0; at + 1 < next.size; at += 2) {
-            std::swap(block[at], block[at + 1]);
-        }
+        SwapWords(std::span(next.bytes.data() + next.start, next.size));
     }
     const std::size_t keep = lastFrameLength_ > 0 ? lastFrame_ : begin_;
     const std::size_t carry = end_ - keep;

@@ -108,7 +108,8 @@ TrailingTag TrailingTagAt(std::span<const std::uint8_t> tail, std::int64_t room,
                           bool atFileEnd, bool afterId3v1) {
     const auto have = static_cast<std::int64_t>(tail.size());
     TrailingTag tag;
-    if (atFileEnd && have >= kId3v1Bytes && std::memcmp(tail.data() + (have - kId3v1Bytes), "TAG", 3) == 0) {
+    if (atFileEnd && have >= kId3v1Bytes &&
+        std::memcmp(tail.data() + (have - kId3v1Bytes), "TAG", 3) == 0) {
         tag = {kId3v1Bytes, "TAG", true};
     } else if (have >= kApeFooterBytes && std::memcmp(tail.data() + (have - kApeFooterBytes),
                                                        "APETAGEX", 8) == 0) {

@@ -281,7 +281,8 @@ void PutLittle32(Bytes& out, std::uint32_t value) {
 // long enough that its size needs more than one syncsafe byte; with a footer when asked.
 Bytes Id3v24Tag(bool footer) {
     Bytes body = Text("PRIV");
-    const Bytes owner = Text(std::string_view("com.apple.streaming.transportStreamTimestamp\0", 45));
+    const Bytes owner =
+        Text(std::string_view("com.apple.streaming.transportStreamTimestamp\0", 45));
     const std::size_t payload = owner.size() + 8 + 250;
     PutSyncsafe(body, payload);
     body.insert(body.end(), {0, 0});
@@ -369,7 +370,8 @@ void ExpectInfoFrameHolds(const Bytes& target, std::size_t framesStart, std::siz
     EXPECT_EQ(BigEndian32(target, tag + 12), framesEnd - framesStart);
     const std::size_t lame = text.find("Lavc", tag);
     ASSERT_LT(lame, tag + 160);
-    const std::uint16_t crc = EncoderTagCrc(std::span(target).subspan(framesStart, lame + 34 - framesStart));
+    const std::uint16_t crc =
+        EncoderTagCrc(std::span(target).subspan(framesStart, lame + 34 - framesStart));
     EXPECT_EQ(target[lame + 34] << 8 | target[lame + 35], crc);
 }
 
@@ -401,7 +403,8 @@ Bytes Junk() {
 const Dressed kDressed[] = {
     {"Mp3ZerosInFront", &kPlainMp3, {}, Bytes(240, 0), {}, false},
     {"Mp3JunkInFront", &kPlainMp3, {}, Junk(), {}, false},
-    {"Mp3Id3v2PaddedWithZeros", &kPlainMp3, Joined({Id3v24Tag(false), Bytes(10, 0)}), {}, {}, false},
+    {"Mp3Id3v2PaddedWithZeros", &kPlainMp3, Joined({Id3v24Tag(false), Bytes(10, 0)}), {}, {},
+     false},
     {"Mp3ApeV2AndId3v1", &kPlainMp3, {}, {}, Joined({ApeTag(true), Id3v1Tag()}), false},
     {"Mp3ApeV1", &kPlainMp3, {}, {}, ApeTag(false), false},
     {"Mp3ApeLyrics3v2Id3v1", &kPlainMp3, {}, {},
@@ -441,7 +444,8 @@ TEST_P(DressedStreams, CorrectedWithTheirTagsAsPlayersReadThem) {
         const std::string target = dir.File("target." + std::string(row.stream->extension));
         test::RecordingObserver observer;
         const WriteResult result = WriteTarget(
-            WriteRequest{source, target, row.stream->fileType, start, end}, analysis.info, observer);
+            WriteRequest{source, target, row.stream->fileType, start, end}, analysis.info,
+            observer);
         ASSERT_EQ(result.outcome, WriteOutcome::Complete) << result.message;
         EXPECT_EQ(observer.InfoText().find("too short"), std::string::npos);
         const Bytes out = test::ReadFile(target);
@@ -472,7 +476,8 @@ INSTANTIATE_TEST_SUITE_P(OtherTools, DressedStreams, ::testing::ValuesIn(kDresse
 TEST(RealStreamJoins, ABsidChangeIsOneStreamARateChangeIsDamage) {
     ASSERT_TRUE(test::HaveFfmpeg());
     test::ScratchDir dir;
-    const Stream alternate = {"Ac3_48k_Bsid6", "ac3", 48000, "-c:a ac3 -b:a 448k -ad_conv_type hdcd",
+    const Stream alternate = {"Ac3_48k_Bsid6", "ac3", 48000,
+                              "-c:a ac3 -b:a 448k -ad_conv_type hdcd",
                               FileType::Ac3};
     const struct {
         const Stream& second;

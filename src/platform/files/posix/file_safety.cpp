@@ -410,7 +410,8 @@ bool ReplacementFile::Create(const TargetPlace& place) {
     const int folder = folder_->Descriptor();
     const bool replacing = place.kind == TargetPlace::Kind::Regular;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string suffix = UnfinishedSuffix("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+        const std::string suffix =
+            UnfinishedSuffix("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
         temporary_ = HiddenName("", final_, suffix);
         // Listed before the file exists, so that no moment is left in which a signal would
         // leave it behind.
