@@ -32,8 +32,9 @@ Bytes TemplateBytes(Slice slice) {
 }
 
 // The first bytes of an AC-3 frame with this fifth byte and layout, as a stream has them.
-Bytes Ac3Start(std::uint8_t fifthByte, int acmod, bool lfeon) {
+Bytes Ac3Start(std::uint8_t fifthByte, int acmod, bool lfeon, int bsid = 8) {
     SilentAc3FrameParams params;
+    params.bsid = bsid;
     params.fscod = fifthByte >> 6;
     params.frmsizecod = fifthByte & 0x3F;
     params.acmod = acmod;
@@ -90,6 +91,8 @@ TEST(LoadSilentFrame, StoredWhereTheLayoutFitsBuiltElsewhere) {
         {"5.1 at 192 kbit/s", FileType::Ac3, Ac3Start(0x14, 7, true), 1, 768, {}, 768, 0},
         {"stereo at 448 kbit/s", FileType::Ac3, Ac3Start(0x1E, 2, false), 1, 1792, {}, 1792, 0},
         {"odd neighbour of A", FileType::Ac3, Ac3Start(0x15, 2, false), 1, 768, {}, 768, 0},
+        // A's code at half the rate: the stored bsid 8 frame would change the rate.
+        {"A's code at bsid 9", FileType::Ac3, Ac3Start(0x14, 2, false, 9), 1, 768, {}, 768, 0},
         {"640 kbit/s 5.1", FileType::Ac3, Ac3Start(0x25, 7, true), 1, 2560, {}, 2560, 0},
         {"44.1 kHz code 20 mono", FileType::Ac3, Ac3Start(0x54, 1, false), 1, 834, {}, 834, 836},
         {"32 kHz code 28", FileType::Ac3, Ac3Start(0x9C, 2, false), 1, 2304, {}, 2304, 0},
@@ -118,6 +121,7 @@ TEST(LoadSilentFrame, StoredWhereTheLayoutFitsBuiltElsewhere) {
                 const Ac3Bsi got = DecodeAc3Bsi(info.SilentFrame);
                 EXPECT_EQ(got.acmod, want.acmod) << row.what;
                 EXPECT_EQ(got.lfeon, want.lfeon) << row.what;
+                EXPECT_EQ(got.bsid, want.bsid) << row.what;
                 if (row.longerBytes == 0) {
                     EXPECT_EQ(info.SilentFrame[4], row.firstFrame[4]) << row.what;
                 }
