@@ -11,10 +11,16 @@ namespace velmora {
 
 namespace {
 
-// The frame header up to and including DIALNORM, without the header CRC: 104 bits.
+// The frame header up to and including DIALNORM, without the header CRC: 104 bits. The
+// first 88 end with HFLAG; HCRC, when CPF is set, sits between them and the last 16.
 constexpr std::size_t kHeaderBytes = 13;
-// EXT_AUDIO_ID (3 bits) and EXT_AUDIO (1) lead byte 10: a silent frame carries no extension.
-constexpr std::size_t kExtensionByte = 10;
+constexpr std::size_t kBytesBeforeHcrc = 11;
+// The flags a silent frame clears, byte by byte: CPF (its CRC words are for the decoder to
+// skip, never to test, so a frame without them is the plainer one), TIMEF and AUXF (no time
+// stamp or auxiliary data after the audio), EXT_AUDIO_ID and EXT_AUDIO (no extension).
+constexpr std::array<std::uint8_t, kBytesBeforeHcrc> kKeptBits = {
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFD, 0xFF, 0xFF, 0xFF, 0xFF, 0xF9, 0x0F,
+};
 constexpr int kSubbands = 2;
 constexpr int kMostSubsubframes = 4;
 constexpr int kMostSubframes = 16;
@@ -26,8 +32,7 @@ constexpr std::array<int, 10> kSelectorBits = {1, 2, 2, 2, 2, 3, 3, 3, 3, 3};
 constexpr std::uint32_t kDsync = 0xFFFF;
 
 struct Fields {
-    int frameType, deficit, crcPresent, blocks, frameBytes, timeStamp, auxiliary, syncEvery,
-        lfe, channels;
+    int frameType, deficit, crcPresent, blocks, frameBytes, syncEvery, lfe, channels;
 };
 
 Fields ReadFields(std::span<const std::uint8_t> core) {
@@ -40,12 +45,10 @@ Fields ReadFields(std::span<const std::uint8_t> core) {
     f.blocks = static_cast<int>(in.Read(7)) + 1;
     f.frameBytes = static_cast<int>(in.Read(14)) + 1;
     static_cast<void>(in.Read(6 + 4 + 5 + 1 + 1));  // AMODE, SFREQ, RATE, MIX, DYNF
-    f.timeStamp = static_cast<int>(in.Read(1));
-    f.auxiliary = static_cast<int>(in.Read(1));
-    static_cast<void>(in.Read(1 + 3 + 1));  // HDCD, EXT_AUDIO_ID, EXT_AUDIO
+    static_cast<void>(in.Read(1 + 1 + 1 + 3 + 1));  // TIMEF, AUXF, HDCD, EXT_AUDIO_ID, EXT_AUDIO
     f.syncEvery = static_cast<int>(in.Read(1));
     f.lfe = static_cast<int>(in.Read(2));
-    static_cast<void>(in.Read(1 + 16));  // HFLAG, and the rest of the header (no HCRC here)
+    static_cast<void>(in.Read(1 + (f.crcPresent != 0 ? 16 : 0) + 16));  // HFLAG, HCRC, the rest
     static_cast<void>(in.Read(4));       // SUBFS
     f.channels = static_cast<int>(in.Read(3)) + 1;
     return f;
@@ -107,21 +110,24 @@ void WriteSubframe(BitWriter& out, int subsubframes, const Fields& f, int dynami
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> BuildSilentDtsFrame(std::span<const std::uint8_t> core) {
-    if (core.size() < kHeaderBytes + 1) {
+    // The header with HCRC and the coding header's first byte.
+    if (core.size() < kHeaderBytes + 2 + 1) {
         return std::nullopt;
     }
     const Fields f = ReadFields(core);
     const int totalSubsubframes = f.blocks / 8;
-    if (f.frameType != 1 || f.deficit != 31 || f.crcPresent != 0 || f.timeStamp != 0 ||
-        f.auxiliary != 0 || f.lfe == 3 || f.blocks % 8 != 0 || totalSubsubframes == 0 ||
+    if (f.frameType != 1 || f.deficit != 31 || f.lfe == 3 || f.blocks % 8 != 0 ||
+        totalSubsubframes == 0 ||
         totalSubsubframes > kMostSubframes * kMostSubsubframes ||
         static_cast<std::size_t>(f.frameBytes) > core.size()) {
         return std::nullopt;
     }
     BitWriter out;
-    for (std::size_t at = 0; at < kHeaderBytes; ++at) {
-        out.Put(at == kExtensionByte ? core[at] & 0x0FU : core[at], 8);
+    for (std::size_t at = 0; at < kBytesBeforeHcrc; ++at) {
+        out.Put(core[at] & kKeptBits[at], 8);
     }
+    const std::size_t rest = kBytesBeforeHcrc + (f.crcPresent != 0 ? 2 : 0);
+    out.Put(static_cast<std::uint32_t>(core[rest] << 8 | core[rest + 1]), 16);
     const int subframes = (totalSubsubframes + kMostSubsubframes - 1) / kMostSubsubframes;
     WriteCodingHeader(out, subframes, f.channels);
     const int dynamicRange = (core[9] >> 3) & 1;  // DYNF

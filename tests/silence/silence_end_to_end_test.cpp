@@ -19,6 +19,7 @@
 #include "formats/dts_frame.h"
 #include "formats/frame_facts.h"
 #include "silence/ac3_crc.h"
+#include "silence/silent_dts_frame.h"
 #include "silence/silent_frames.h"
 #include "silence/silent_mpeg_frame.h"
 #include "silence/silent_sync_frame.h"
@@ -240,6 +241,15 @@ TEST_P(SilenceEndToEnd, SilenceDecodesToZerosAndTheStreamFollowsUnchanged) {
         EXPECT_EQ(test::ReadFile(ten).size() - sourceBytes.size(), row.tenFramesBytes);
     }
     EXPECT_EQ(info.ByteSwapped, std::string(row.name).ends_with("_Swapped"));
+    if (row.fileType == FileType::Dts) {
+        // Header CRCs (HCRC inserted after HFLAG), a time stamp and auxiliary data are not
+        // the silent frame's: it is the one just decoded.
+        Bytes marked(sourceBytes.begin(), sourceBytes.begin() + info.FrameLength);
+        marked[4] |= 0x02;
+        marked[9] |= 0x06;
+        marked.insert(marked.begin() + 11, {0x5A, 0xA5});
+        EXPECT_EQ(BuildSilentDtsFrame(marked), info.SilentFrame);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, SilenceEndToEnd, testing::ValuesIn(kRows),
@@ -247,18 +257,19 @@ INSTANTIATE_TEST_SUITE_P(Streams, SilenceEndToEnd, testing::ValuesIn(kRows),
                              return std::string(info.param.name);
                          });
 
-// Every DTS frame marked as carrying CRCs (CPF), which the silent frame does not write.
-void MarkCrcsPresent(Bytes& stream) {
+// Every DTS frame marked as a termination frame (FTYPE 0), whose shortened length the
+// silent frame cannot give.
+void MarkTermination(Bytes& stream) {
     for (std::size_t at = 0; at + kDtsHeaderBytes <= stream.size();) {
         const auto length = static_cast<std::size_t>(DtsFrameLength(
             DecodeDtsHeader(std::span(stream).subspan(at, kDtsHeaderBytes))));
-        stream[at + 4] |= 0x02;
+        stream[at + 4] &= 0x7F;
         at += length;
     }
 }
 
-// Without the check box, and where no silent frame can be built (a DTS header with CRCs for
-// now), the frames added at the start repeat the stream's first frame; only the second is
+// Without the check box, and where no silent frame can be built (DTS termination frames),
+// the frames added at the start repeat the stream's first frame; only the second is
 // said.
 TEST(SilenceCopies, RepeatTheFirstFrameAndAreSaidWhereSilenceWasAsked) {
     ASSERT_TRUE(test::HaveFfmpeg());
@@ -277,7 +288,7 @@ TEST(SilenceCopies, RepeatTheFirstFrameAndAreSaidWhereSilenceWasAsked) {
          "47 frames (501ms) have been added at start.\r\n",
          "47 frames added at the start are copies of the first frame: no silent frame can be "
          "built for this stream.",
-         MarkCrcsPresent},
+         MarkTermination},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);
