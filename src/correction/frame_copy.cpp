@@ -15,6 +15,7 @@
 #include "formats/frame_facts.h"
 #include "formats/mpeg_audio_frame.h"
 #include "formats/mpeg_info_frame.h"
+#include "report/report_text.h"
 #include "report/target_lines.h"
 
 namespace velmora {
@@ -169,6 +170,11 @@ class FrameEdit : public FrameHolder {
     // up to their end when the walk finished.
     void Run(FrameReader& reader, CopyState& state) {
         state.end = Walk(reader, state);
+        const auto unsaid =
+            state.crcErrors - static_cast<std::int64_t>(state.crcErrorLines.size());
+        if (unsaid > 0) {
+            observer_.Notice(MoreCrcErrorsLine(unsaid));
+        }
         if (state.end == CopyEnd::Damaged) {
             state.damagedAt = reader.Walked();
         }
@@ -203,12 +209,28 @@ class FrameEdit : public FrameHolder {
                 state.shortLastFrame = read == ReadEnd::ShortTail;
                 return Ended(read);
             }
+            if (!frame.crcHolds) {
+                NoteCrcError(frame.facts, state);
+            }
             if (!TakeFrame(frame.bytes, state)) {
                 return CopyEnd::WriteFailed;
             }
             ++state.sourceFrames;
             state.sourceSamples += frame.facts.samples;
         }
+    }
+
+    // A frame whose only fault is its CRC goes to the target as it is, but not unsaid.
+    void NoteCrcError(const FrameFacts& facts, CopyState& state) {
+        ++state.crcErrors;
+        if (state.crcErrorLines.size() >= kMostDamageLines) {
+            return;
+        }
+        const std::string line =
+            CrcErrorLine(state.sourceFrames + 1, FramesToTime(state.sourceSamples,
+                                                              static_cast<float>(facts.samplingRate)));
+        state.crcErrorLines.push_back(line);
+        observer_.Notice(line);
     }
 
     static CopyEnd Ended(ReadEnd read) {

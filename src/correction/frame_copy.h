@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "analysis/stream_info.h"
 #include "correction/correction_plan.h"
@@ -43,7 +44,13 @@ struct CopyState {
     std::string unitWord = "frame";
     // Silence was asked for at the start, and copies of the first frame stand in for it.
     bool copiesForSilence = false;
+    // Frames copied as they are although their check words fail: how many, and the report
+    // lines of the first kMostDamageLines.
+    std::int64_t crcErrors = 0;
+    std::vector<std::string> crcErrorLines;
 };
+
+inline constexpr std::size_t kMostDamageLines = 100;
 
 // The copy loop with the insertions at both ends. Every frame's length comes from its own
 // header, and every frame passes its format's test before it is written. The files stay

@@ -37,6 +37,7 @@ FrameReader::FrameReader(InputFile& source, std::int64_t audioBytes, FileType fi
     : observer_(observer),
       holder_(holder),
       facts_(fileType),
+      crcHolds_(FormatOf(fileType).crcHolds),
       firstFrameLength_(firstFrameLength),
       byteSwapped_(byteSwapped),
       wanted_(kLookahead),
@@ -78,7 +79,8 @@ ReadEnd FrameReader::Next(ReadFrame& frame) {
             return tail ? ReadEnd::ShortTail : ReadEnd::Damaged;
         }
         const auto length = static_cast<std::size_t>(facts.length);
-        frame = {std::span(at, length), facts};
+        const std::span<const std::uint8_t> bytes(at, length);
+        frame = {bytes, facts, crcHolds_ == nullptr || crcHolds_(bytes)};
         lastFrame_ = begin_;
         lastFrameLength_ = length;
         begin_ += length;

@@ -38,6 +38,8 @@ class FrameHolder {
 struct ReadFrame {
     std::span<const std::uint8_t> bytes;
     FrameFacts facts;
+    // The unit's check words hold, or its format has none.
+    bool crcHolds = true;
 };
 
 class FrameReader {
@@ -70,6 +72,7 @@ class FrameReader {
     WriteObserver& observer_;
     FrameHolder& holder_;
     FrameFactsReader facts_;
+    bool (*crcHolds_)(std::span<const std::uint8_t> unit);
     std::int32_t firstFrameLength_;
     bool byteSwapped_;
     std::optional<ReadAhead> reader_;

@@ -3,6 +3,8 @@
 #include "formats/format_table.h"
 
 #include "analysis/format_analysis.h"
+#include "formats/ac3_crc.h"
+#include "formats/mpeg_audio_frame.h"
 #include "silence/silent_frames.h"
 
 namespace velmora {
@@ -11,12 +13,12 @@ namespace {
 
 constexpr std::array<FormatRow, 3> kFormats = {{
     {FileType::Ac3, "AC3", ".ac3", {".EAC3", ".EC3"}, "AC3-Files", "*.AC3;*.EAC3;*.EC3", true,
-     FormatUnit::Frame, Ac3UnitFacts, false, AnalyseAc3, LoadAc3Silence, true},
+     FormatUnit::Frame, Ac3UnitFacts, false, AnalyseAc3, LoadAc3Silence, true, Ac3UnitCrcsHold},
     {FileType::MpegAudio, "MPA", ".mpa", {".MP1", ".MP2", ".MP3", ".M2A"}, "MPA-Files",
      "*.MPA;*.MP1;*.MP2;*.MP3;*.M2A", true, FormatUnit::Frame, MpegAudioFacts, true,
-     AnalyseMpegAudio, LoadMpegAudioSilence, false},
+     AnalyseMpegAudio, LoadMpegAudioSilence, false, MpegAudioCrcHolds},
     {FileType::Dts, "DTS", ".dts", {}, "DTS-Files", "*.DTS", false, FormatUnit::Frame,
-     DtsUnitFacts, false, AnalyseDts, LoadDtsSilence, false},
+     DtsUnitFacts, false, AnalyseDts, LoadDtsSilence, false, nullptr},
 }};
 
 }  // namespace

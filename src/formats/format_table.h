@@ -47,6 +47,9 @@ struct FormatRow {
     bool (*loadSilence)(StreamInfo& info);
     // Some tools store the stream's 16-bit words little-endian; players read them so too.
     bool mayBeByteSwapped;
+    // Whether a whole unit's check words hold; nullptr where the format has none that a walk
+    // can use (DTS: its header CRCs are rare, and its audio has none).
+    bool (*crcHolds)(std::span<const std::uint8_t> unit);
 };
 
 [[nodiscard]] std::span<const FormatRow> Formats();

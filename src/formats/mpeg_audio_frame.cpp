@@ -1,7 +1,11 @@
 // The MPEG audio frame header (ISO/IEC 11172-3, 13818-3 and MPEG 2.5) and its tables.
 #include "formats/mpeg_audio_frame.h"
 
+#include <algorithm>
 #include <array>
+
+#include "formats/ac3_crc.h"
+#include "formats/bit_reader.h"
 
 namespace velmora {
 
@@ -29,6 +33,24 @@ constexpr std::array<std::array<std::int32_t, 3>, 4> kSamplingRates = {{
     {44100, 48000, 32000},
 }};
 
+// ISO/IEC 11172-3 Table 3-B.2a: 48 kHz at 56 kbit/s per channel and up; 44.1 and 32 kHz
+// at 56 to 80 kbit/s per channel.
+constexpr MpegLayer2Allocation kTableA = {
+    27, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2}};
+// Table 3-B.2b: 44.1 and 32 kHz at 96 kbit/s per channel and up.
+constexpr MpegLayer2Allocation kTableB = {
+    30, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2}};
+// Table 3-B.2c: 48 and 44.1 kHz at 32 and 48 kbit/s per channel.
+constexpr MpegLayer2Allocation kTableC = {8, {4, 4, 3, 3, 3, 3, 3, 3}};
+// Table 3-B.2d: 32 kHz at 32 and 48 kbit/s per channel.
+constexpr MpegLayer2Allocation kTableD = {12, {4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}};
+// ISO/IEC 13818-3 Table B.1: the one table of the lower sampling rates (MPEG-2, 2.5).
+constexpr MpegLayer2Allocation kTableLsf = {
+    30, {4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2}};
+
+constexpr int kSubbands = 32;
+constexpr int kSingleChannel = 3;
+constexpr int kJointStereo = 1;
 constexpr int kLayer3 = 1;
 constexpr int kLayer2 = 2;
 constexpr int kLayer1 = 3;
@@ -79,7 +101,7 @@ MpegAudioHeader DecodeMpegAudioHeader(std::span<const std::uint8_t> bytes) {
     h.paddingBit = field(9, 1);
     // bit 8: private bit
     h.channelMode = field(6, 2);
-    // bits 4-5: mode extension
+    h.modeExtension = field(4, 2);
     h.copyrightBit = field(3, 1);
     h.originalBit = field(2, 1);
     h.emphasis = field(0, 2);
@@ -133,6 +155,70 @@ std::size_t MpegAudioSideInfoBytes(const MpegAudioHeader& h) {
         return mono ? 17 : 32;
     }
     return mono ? 9 : 17;
+}
+
+const MpegLayer2Allocation& MpegLayer2AllocationFor(int versionId, std::int32_t bitRate,
+                                                    std::int32_t samplingRate, int channels) {
+    if (versionId != kMpeg1) {
+        return kTableLsf;
+    }
+    const std::int32_t perChannel = bitRate / 1000 / std::max(channels, 1);
+    if (perChannel <= 48) {
+        return samplingRate == 32000 ? kTableD : kTableC;
+    }
+    if (perChannel <= 80 || samplingRate == 48000) {
+        return kTableA;
+    }
+    return kTableB;
+}
+
+int MpegIntensityBound(int channelMode, int modeExtension, int sblimit) {
+    if (channelMode != kJointStereo) {
+        return sblimit;
+    }
+    return std::min(4 * (modeExtension + 1), sblimit);
+}
+
+bool MpegAudioCrcHolds(std::span<const std::uint8_t> frame) {
+    const MpegAudioHeader h = DecodeMpegAudioHeader(frame);
+    if (h.protectionBit == 1) {
+        return true;
+    }
+    constexpr std::size_t kProtectedFrom = kMpegAudioHeaderBytes + 2;
+    if (frame.size() < kProtectedFrom) {
+        return false;
+    }
+    const int channels = h.channelMode == kSingleChannel ? 1 : 2;
+    const auto body = frame.subspan(kProtectedFrom);
+    std::int64_t bits = 0;
+    if (h.layerCode == kLayer3) {
+        bits = 8 * static_cast<std::int64_t>(MpegAudioSideInfoBytes(h));
+    } else {
+        const MpegLayer2Allocation* table =
+            h.layerCode == kLayer2
+                ? &MpegLayer2AllocationFor(h.versionId, h.bitrate, h.samplingRate, channels)
+                : nullptr;
+        const int sblimit = table != nullptr ? table->sblimit : kSubbands;
+        const int bound = MpegIntensityBound(h.channelMode, h.modeExtension, sblimit);
+        BitReader in(body);
+        int allocated = 0;  // allocations that are not 0, each with its selection in Layer II
+        for (int sb = 0; sb < sblimit; ++sb) {
+            const int width = table != nullptr ? table->nbal[static_cast<std::size_t>(sb)] : 4;
+            const int own = sb < bound ? channels : 1;
+            for (int ch = 0; ch < own; ++ch) {
+                bits += width;
+                // Above the bound one allocation serves both channels, each with a selection.
+                allocated += in.Read(width) != 0 ? channels / own : 0;
+            }
+        }
+        if (table != nullptr) {
+            bits += 2 * static_cast<std::int64_t>(allocated);
+        }
+    }
+    std::uint16_t crc = Crc16Bits(frame.subspan(2, 2), 16, 0xFFFF);
+    crc = Crc16Bits(body, bits, crc);
+    return 8 * static_cast<std::int64_t>(body.size()) >= bits &&
+           crc == (frame[4] << 8 | frame[5]);
 }
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 // The MPEG audio frame header (ISO/IEC 11172-3, 13818-3 and MPEG 2.5) and its tables.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -18,6 +19,7 @@ struct MpegAudioHeader {
     int samplingIndex = 0;  // 0..3 (3 reserved)
     int paddingBit = 0;
     int channelMode = 0;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel
+    int modeExtension = 0;
     int copyrightBit = 0;
     int originalBit = 0;
     int emphasis = 0;  // 0 none, 1 50/15 us, 2 reserved, 3 CCITT J.17
@@ -44,5 +46,26 @@ struct MpegAudioHeader {
 // Bytes of Layer III side information after the header (and its CRC), where a Xing or
 // Info tag starts: 32 or 17 for MPEG-1, 17 or 9 for MPEG-2 and 2.5 (single channel second).
 [[nodiscard]] std::size_t MpegAudioSideInfoBytes(const MpegAudioHeader& header);
+
+// Layer II bit allocation: how many subbands carry an allocation (sblimit) and how many bits
+// each one takes (nbal), by the table that the rate and the bit rate per channel select.
+struct MpegLayer2Allocation {
+    int sblimit = 0;
+    std::array<std::uint8_t, 30> nbal{};
+};
+[[nodiscard]] const MpegLayer2Allocation& MpegLayer2AllocationFor(int versionId,
+                                                                  std::int32_t bitRate,
+                                                                  std::int32_t samplingRate,
+                                                                  int channels);
+
+// Layers I and II: the first subband whose allocation both channels share (intensity stereo
+// in joint stereo mode); every subband up to `sblimit` has one per channel otherwise.
+[[nodiscard]] int MpegIntensityBound(int channelMode, int modeExtension, int sblimit);
+
+// Whether a frame's CRC-16 holds: over the header's last 16 bits and what follows the CRC
+// word up to the end of Layer I's bit allocation, Layer II's bit allocation and scale
+// factor selection, or Layer III's side information. The samples are never covered. True
+// for a frame without a CRC (protection_bit 1).
+[[nodiscard]] bool MpegAudioCrcHolds(std::span<const std::uint8_t> frame);
 
 }  // namespace velmora

@@ -25,6 +25,16 @@ std::string CopiesForSilenceLine(std::int64_t frames) {
            " of the first frame: no silent frame can be built for this stream.";
 }
 
+std::string CrcErrorLine(std::int64_t frameNumber, const std::string& time) {
+    return "Frame " + std::to_string(frameNumber) + " at " + time +
+           " has a CRC error: copied as it is.";
+}
+
+std::string MoreCrcErrorsLine(std::int64_t more) {
+    return "... and " + std::to_string(more) + (more == 1 ? " frame" : " frames") +
+           " more with a CRC error, copied as " + (more == 1 ? "it is" : "they are") + ".";
+}
+
 std::string TargetInformation(const CopyState& copy, float fps) {
     std::string lines = "\r\nTarget file information:\r\n\r\n";
     if (copy.cutStartFrames >= 1) {
@@ -45,6 +55,13 @@ std::string TargetInformation(const CopyState& copy, float fps) {
     // The count really written, always in the plural.
     lines += std::to_string(copy.framesWritten) + " frames (" +
              FramesToTime(copy.framesWritten, fps) + ") have been written.\r\n";
+    for (const std::string& line : copy.crcErrorLines) {
+        lines += line + "\r\n";
+    }
+    if (const auto more = copy.crcErrors - static_cast<std::int64_t>(copy.crcErrorLines.size());
+        more > 0) {
+        lines += MoreCrcErrorsLine(more) + "\r\n";
+    }
     if (copy.shortLastFrame) {
         lines += "Last frame was too short. Ignored.\r\n";
     }

@@ -4,7 +4,7 @@
 #include <array>
 #include <span>
 
-#include "silence/ac3_crc.h"
+#include "formats/ac3_crc.h"
 #include "silence/bit_writer.h"
 
 namespace velmora {

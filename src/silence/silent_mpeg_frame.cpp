@@ -5,7 +5,8 @@
 #include <array>
 #include <span>
 
-#include "silence/ac3_crc.h"
+#include "formats/ac3_crc.h"
+#include "formats/mpeg_audio_frame.h"
 #include "silence/bit_writer.h"
 
 namespace velmora {
@@ -25,48 +26,11 @@ constexpr int kLayer3 = 1;
 constexpr int kLayer2 = 2;
 constexpr int kLayer1 = 3;
 
-constexpr int kJointStereo = 1;
 constexpr int kSingleChannel = 3;
 constexpr int kReservedEmphasis = 2;
 
 constexpr int kSubbands = 32;
 
-// Layer II allocation: how many subbands carry an allocation and how many bits each one
-// takes (nbal). The rest of each table (the quantizer per allocation) does not matter here,
-// since every allocation is 0.
-struct AllocationTable {
-    int sblimit = 0;
-    std::array<std::uint8_t, 30> nbal{};
-};
-
-// ISO/IEC 11172-3 Table 3-B.2a: 48 kHz at 56 kbit/s per channel and up; 44.1 and 32 kHz
-// at 56 to 80 kbit/s per channel.
-constexpr AllocationTable kTableA = {
-    27, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2}};
-// Table 3-B.2b: 44.1 and 32 kHz at 96 kbit/s per channel and up.
-constexpr AllocationTable kTableB = {
-    30, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2}};
-// Table 3-B.2c: 48 and 44.1 kHz at 32 and 48 kbit/s per channel.
-constexpr AllocationTable kTableC = {8, {4, 4, 3, 3, 3, 3, 3, 3}};
-// Table 3-B.2d: 32 kHz at 32 and 48 kbit/s per channel.
-constexpr AllocationTable kTableD = {12, {4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}};
-// ISO/IEC 13818-3 Table B.1: the one table of the lower sampling rates (MPEG-2, 2.5).
-constexpr AllocationTable kTableLsf = {
-    30, {4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2}};
-
-const AllocationTable& Layer2Table(const SilentMpegFrameParams& p, int channels) {
-    if (p.versionId != kMpeg1) {
-        return kTableLsf;
-    }
-    const int perChannel = p.bitRateKbps / channels;
-    if (perChannel <= 48) {
-        return p.sampleRateHz == 32000 ? kTableD : kTableC;
-    }
-    if (perChannel <= 80 || p.sampleRateHz == 48000) {
-        return kTableA;
-    }
-    return kTableB;
-}
 
 std::uint32_t U(int value) {
     return static_cast<std::uint32_t>(value);
@@ -116,25 +80,18 @@ void WriteHeader(BitWriter& out, const SilentMpegFrameParams& p) {
     out.Put(U(p.emphasis), 2);
 }
 
-// First subband whose allocation both channels share in intensity stereo; every subband
-// has one allocation per channel in the other modes.
-int Bound(const SilentMpegFrameParams& p, int sblimit) {
-    if (p.channelMode != kJointStereo) {
-        return sblimit;
-    }
-    return std::min(4 * (p.modeExtension + 1), sblimit);
-}
 
 // Layers I and II: an allocation of 0 for every subband and channel. With nothing
 // allocated there are no scale factor selections, scale factors or samples to follow.
 void WriteZeroAllocations(BitWriter& out, const SilentMpegFrameParams& p, int channels) {
-    const AllocationTable* table = nullptr;
+    const MpegLayer2Allocation* table = nullptr;
     int sblimit = kSubbands;
     if (p.layerCode == kLayer2) {
-        table = &Layer2Table(p, channels);
+        table = &MpegLayer2AllocationFor(p.versionId, p.bitRateKbps * 1000, p.sampleRateHz,
+                                         channels);
         sblimit = table->sblimit;
     }
-    const int bound = Bound(p, sblimit);
+    const int bound = MpegIntensityBound(p.channelMode, p.modeExtension, sblimit);
     for (int sb = 0; sb < sblimit; ++sb) {
         const int width = table != nullptr ? table->nbal[static_cast<std::size_t>(sb)] : 4;
         const int allocations = sb < bound ? channels : 1;

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "silence/ac3_crc.h"
+#include "formats/ac3_crc.h"
 #include "silence/ac3_frame_size.h"
 #include "silence/bit_writer.h"
 

@@ -27,21 +27,9 @@ using test::CommandResult;
 using test::ScratchDir;
 using test::ShellQuote;
 
-const std::string kProgram = std::string(VELMORA_BINARY_DIR) + "/src/velmora";
+using test::kProgram;
+using test::RunVelmora;
 constexpr std::size_t kAc3Frame = 1792;  // 48 kHz, 448 kbit/s
-
-// Every run goes without a display, so a build with the window never waits for a user.
-// `before` comes ahead of the program (a wrapper such as flock), `after` behind its arguments
-// (redirections), `setUp` ahead of all of it (ulimit).
-CommandResult RunVelmora(const std::vector<std::string>& arguments, const std::string& before = "",
-                         const std::string& after = "", const std::string& setUp = "") {
-    std::string line = setUp + " env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + before +
-                       " " + ShellQuote(kProgram);
-    for (const std::string& argument : arguments) {
-        line += " " + ShellQuote(argument);
-    }
-    return test::RunCommand(line + " " + after);
-}
 
 // A report as the terminal gets it: "\n" line ends, and one after the last line.
 std::string AsPrinted(const std::string& report) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "analysis/stream_info.h"
+#include "formats/ac3_crc.h"
 #include "support/test_support.h"
 
 namespace velmora::test {
@@ -20,9 +21,14 @@ inline StreamInfo Ac3Info() {
     return info;
 }
 
-// `count` whole frames, each starting with the sync word and differing from the others.
+// `count` whole frames, each starting with the sync word, differing from the others and
+// with both CRC words right.
 inline Bytes Ac3Frames(std::int64_t count) {
-    return BuildFrames(Ac3Header(0x1E), kFrame, count);
+    Bytes frames = BuildFrames(Ac3Header(0x1E), kFrame, count);
+    for (std::size_t at = 0; at + kFrame <= frames.size(); at += kFrame) {
+        SetAc3Crcs(std::span(frames).subspan(at, kFrame));
+    }
+    return frames;
 }
 
 }  // namespace velmora::test

@@ -18,7 +18,7 @@
 #include "formats/ac3_frame.h"
 #include "formats/dts_frame.h"
 #include "formats/frame_facts.h"
-#include "silence/ac3_crc.h"
+#include "formats/ac3_crc.h"
 #include "silence/silent_dts_frame.h"
 #include "silence/silent_frames.h"
 #include "silence/silent_mpeg_frame.h"

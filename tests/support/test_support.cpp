@@ -75,6 +75,18 @@ std::string ReadTextFile(const fs::path& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+const std::string kProgram = std::string(VELMORA_BINARY_DIR) + "/src/velmora";
+
+CommandResult RunVelmora(const std::vector<std::string>& arguments, const std::string& before,
+                         const std::string& after, const std::string& setUp) {
+    std::string line = setUp + " env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + before +
+                       " " + ShellQuote(kProgram);
+    for (const std::string& argument : arguments) {
+        line += " " + ShellQuote(argument);
+    }
+    return RunCommand(line + " " + after);
+}
+
 std::string ShellQuote(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) {

@@ -40,6 +40,15 @@ struct CommandResult {
 // Runs a shell command line; output is captured through temporary files.
 [[nodiscard]] CommandResult RunCommand(const std::string& commandLine);
 
+// The built program, and a run of it without a display, so a build with the window never
+// waits for a user. `before` comes ahead of the program (a wrapper such as flock), `after`
+// behind its arguments (redirections), `setUp` ahead of all of it (ulimit).
+extern const std::string kProgram;
+[[nodiscard]] CommandResult RunVelmora(const std::vector<std::string>& arguments,
+                                       const std::string& before = "",
+                                       const std::string& after = "",
+                                       const std::string& setUp = "");
+
 // Single-quotes a text for the shell.
 [[nodiscard]] std::string ShellQuote(const std::string& text);
 

@@ -1,5 +1,10 @@
 // The two CRC words of an AC-3 sync frame.
-#include "silence/ac3_crc.h"
+#include "formats/ac3_crc.h"
+
+#include <array>
+
+#include "formats/ac3_frame.h"
+#include "formats/eac3_frame.h"
 
 namespace velmora {
 
@@ -12,6 +17,25 @@ constexpr std::uint32_t kFullPoly = 0x18005;
 // x^-1 modulo the generator: x * (x^15 + x^14 + x) = x^16 + x^15 + x^2 = 1. It exists
 // because the generator has a constant term.
 constexpr std::uint16_t kInverseOfX = 0xC002;
+
+// kSlices[k][b]: the register after byte b followed by k zero bytes, from 0.
+constexpr auto kSlices = [] {
+    std::array<std::array<std::uint16_t, 256>, 8> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        auto crc = static_cast<std::uint16_t>(byte << 8);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = static_cast<std::uint16_t>((crc & 0x8000U) != 0 ? crc << 1 ^ kPoly : crc << 1);
+        }
+        table[0][byte] = crc;
+    }
+    for (std::size_t k = 1; k < table.size(); ++k) {
+        for (std::size_t byte = 0; byte < 256; ++byte) {
+            const std::uint16_t before = table[k - 1][byte];
+            table[k][byte] = static_cast<std::uint16_t>(before << 8 ^ table[0][before >> 8]);
+        }
+    }
+    return table;
+}();
 
 // a * b modulo the generator, both polynomials over GF(2) held as bit masks.
 std::uint16_t MulMod(std::uint16_t a, std::uint16_t b) {
@@ -51,16 +75,21 @@ bool HasCrcWords(std::span<const std::uint8_t> frame) {
 }  // namespace
 
 std::uint16_t Ac3Crc(std::span<const std::uint8_t> bytes, std::uint16_t start) {
+    // Every byte of every frame passes through here on a plain copy, so eight bytes go in
+    // per step (slicing by eight): the register is folded into the first two, and each
+    // byte's effect k bytes from the end is looked up in table k.
+    const auto& table = kSlices;
     std::uint16_t crc = start;
-    for (const std::uint8_t byte : bytes) {
-        crc ^= static_cast<std::uint16_t>(byte << 8);
-        for (int bit = 0; bit < 8; ++bit) {
-            const bool top = (crc & 0x8000u) != 0;
-            crc = static_cast<std::uint16_t>(crc << 1);
-            if (top) {
-                crc ^= kPoly;
-            }
-        }
+    const std::uint8_t* at = bytes.data();
+    std::size_t left = bytes.size();
+    for (; left >= 8; left -= 8, at += 8) {
+        crc = static_cast<std::uint16_t>(
+            table[7][(at[0] ^ (crc >> 8)) & 0xFF] ^ table[6][(at[1] ^ crc) & 0xFF] ^
+            table[5][at[2]] ^ table[4][at[3]] ^ table[3][at[4]] ^ table[2][at[5]] ^
+            table[1][at[6]] ^ table[0][at[7]]);
+    }
+    for (; left > 0; --left, ++at) {
+        crc = static_cast<std::uint16_t>(crc << 8 ^ table[0][(crc >> 8 ^ *at) & 0xFF]);
     }
     return crc;
 }
@@ -121,6 +150,34 @@ void SetAc3Crcs(std::span<std::uint8_t> frame) {
         crc2 = Ac3Crc2Value(frame);
     }
     store(last, crc2);
+}
+
+bool Ac3UnitCrcsHold(std::span<const std::uint8_t> unit) {
+    for (std::size_t at = 0; at < unit.size();) {
+        const auto rest = unit.subspan(at);
+        const int bsid = AnyAc3Bsid(rest);
+        std::size_t length = 0;
+        std::size_t crc1End = 0;  // 0 for E-AC-3, whose frames have one CRC
+        if (IsEac3Bsid(bsid)) {
+            length = static_cast<std::size_t>(Eac3FrameLength(DecodeEac3Header(rest)));
+        } else {
+            const Ac3Header header = DecodeAc3Header(rest);
+            length = static_cast<std::size_t>(Ac3FrameLength(header.fscod, header.frmsizecod));
+            crc1End = Ac3Crc1End(length / 2);
+        }
+        if (length < 8 || length > rest.size()) {
+            return false;
+        }
+        // crc1 leaves its part's register at 0, so crc2's check runs on from there; an
+        // E-AC-3 frame's one CRC starts right after the sync word.
+        const std::size_t split = crc1End > 0 ? crc1End : 2;
+        if (Ac3Crc(rest.subspan(2, split - 2)) != 0 ||
+            Ac3Crc(rest.subspan(split, length - split)) != 0) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
 }
 
 }  // namespace velmora

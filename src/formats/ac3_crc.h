@@ -38,4 +38,9 @@ namespace velmora {
 // for the next frame cannot stop there. Buffers too small for both words are left alone.
 void SetAc3Crcs(std::span<std::uint8_t> frame);
 
+// Whether every check word of a unit holds: crc1 and crc2 of an AC-3 frame, the one CRC of
+// each E-AC-3 frame (over everything after its sync word). A unit shorter than its frames
+// fails.
+[[nodiscard]] bool Ac3UnitCrcsHold(std::span<const std::uint8_t> unit);
+
 }  // namespace velmora
