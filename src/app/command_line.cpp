@@ -102,6 +102,8 @@ BatchRequest ParseCommandLine(std::string_view argumentText) {
     request.silence = Contains(upper, "/SILENCE");
     // "/NOSILENCE" never holds "/SILENCE", so the two are told apart by substring search too.
     request.noSilence = Contains(upper, "/NOSILENCE");
+    request.repair = Contains(upper, "/REPAIR");
+    request.noRepair = Contains(upper, "/NOREPAIR");
     request.close = Contains(upper, "/CLOSE");
     request.hidden = Contains(upper, "/HIDDEN");
     return request;

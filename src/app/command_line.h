@@ -13,7 +13,7 @@ namespace velmora {
 inline constexpr std::string_view kUsageMessage =
     "Wrong parameters.\r\n"
     "\"Velmora\" /Source <source-file> /Target <target-file> /Startdelay <delay ms> "
-    "[/Enddelay <delay ms>] [/Silence] [/Nosilence] [/Close] [/Hidden]";
+    "[/Enddelay <delay ms>] [/Silence] [/Nosilence] [/Repair] [/Norepair] [/Close] [/Hidden]";
 
 // The usage line alone, which follows the first line of every wrong-parameters message.
 inline constexpr std::string_view kUsageLine = kUsageMessage.substr(kUsageMessage.find('\n') + 1);
@@ -36,6 +36,9 @@ struct BatchRequest {
     // /Nosilence: the box is unchecked for this run only; it wins over /Silence where the
     // raw form finds both.
     bool noSilence = false;
+    // /Repair and /Norepair: the repair box, likewise for this run only.
+    bool repair = false;
+    bool noRepair = false;
     bool close = false;
     bool hidden = false;
 

@@ -14,7 +14,18 @@ namespace velmora {
 
 namespace {
 
-enum class Switch { Source, Target, StartDelay, EndDelay, Silence, NoSilence, Close, Hidden };
+enum class Switch {
+    Source,
+    Target,
+    StartDelay,
+    EndDelay,
+    Silence,
+    NoSilence,
+    Repair,
+    NoRepair,
+    Close,
+    Hidden,
+};
 
 struct SwitchName {
     std::string_view name;  // upper case
@@ -23,13 +34,15 @@ struct SwitchName {
     std::string_view shown;  // as the usage line writes it
 };
 
-constexpr std::array<SwitchName, 8> kSwitches{{
+constexpr std::array<SwitchName, 10> kSwitches{{
     {"/SOURCE", Switch::Source, true, "/Source"},
     {"/TARGET", Switch::Target, true, "/Target"},
     {"/STARTDELAY", Switch::StartDelay, true, "/Startdelay"},
     {"/ENDDELAY", Switch::EndDelay, true, "/Enddelay"},
     {"/SILENCE", Switch::Silence, false, "/Silence"},
     {"/NOSILENCE", Switch::NoSilence, false, "/Nosilence"},
+    {"/REPAIR", Switch::Repair, false, "/Repair"},
+    {"/NOREPAIR", Switch::NoRepair, false, "/Norepair"},
     {"/CLOSE", Switch::Close, false, "/Close"},
     {"/HIDDEN", Switch::Hidden, false, "/Hidden"},
 }};
@@ -111,6 +124,12 @@ class BatchReader {
             case Switch::NoSilence:
                 request_.noSilence = true;
                 break;
+            case Switch::Repair:
+                request_.repair = true;
+                break;
+            case Switch::NoRepair:
+                request_.noRepair = true;
+                break;
             case Switch::Close:
                 request_.close = true;
                 break;
@@ -171,6 +190,9 @@ class BatchReader {
     BatchRequest Finish() {
         if (request_.silence && request_.noSilence) {
             Fail("/Silence and /Nosilence contradict each other.");
+        }
+        if (request_.repair && request_.noRepair) {
+            Fail("/Repair and /Norepair contradict each other.");
         }
         return std::move(request_);
     }

@@ -31,6 +31,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kSection = "Settings";
 constexpr const char* kAddSilence = "Add Silence";
+constexpr const char* kRepair = "Repair";
 constexpr const char* kLastFolder = "Last Folder";
 constexpr const char* kWindowSize = "Window Size";
 // Far beyond any settings file this program writes; a bigger file is not ours to parse.
@@ -143,6 +144,9 @@ Settings StoredSettings(const CSimpleIniA& ini) {
     if (const auto value = StoredText(ini, kAddSilence)) {
         stored.addSilentValue = std::trunc(ReadLeadingNumber(*value)) == 0 ? 0 : 1;
     }
+    if (const auto value = StoredText(ini, kRepair)) {
+        stored.repair = std::trunc(ReadLeadingNumber(*value)) != 0;
+    }
     stored.lastFolder = std::string(StoredText(ini, kLastFolder).value_or(""));
     if (const auto value = StoredText(ini, kWindowSize)) {
         stored.windowSize = WindowSizeFromText(*value);
@@ -166,14 +170,21 @@ bool Holds(const CSimpleIniA& ini, const Settings& toStore) {
     const Settings stored = StoredSettings(ini);
     // A missing key reads as the default but still has to be written.
     return StoredText(ini, kAddSilence) && stored.addSilentValue == toStore.addSilentValue &&
+           stored.repair == toStore.repair &&
            (toStore.lastFolder.empty() || stored.lastFolder == toStore.lastFolder) &&
            (!toStore.windowSize || stored.windowSize == toStore.windowSize);
 }
 
 // The keys a save writes, with their texts; the folder and the size only when given.
-std::vector<std::pair<const char*, std::string>> Entries(const Settings& toStore) {
+// "Repair" is written once it is checked or stored: a file from before it existed, with
+// the box never checked, already says what the box is.
+std::vector<std::pair<const char*, std::string>> Entries(const CSimpleIniA& ini,
+                                                         const Settings& toStore) {
     std::vector<std::pair<const char*, std::string>> entries = {
         {kAddSilence, std::to_string(toStore.addSilentValue)}};
+    if (toStore.repair || ini.GetValue(kSection, kRepair, nullptr) != nullptr) {
+        entries.emplace_back(kRepair, toStore.repair ? "1" : "0");
+    }
     if (!toStore.lastFolder.empty()) {
         entries.emplace_back(kLastFolder, toStore.lastFolder);
     }
@@ -216,7 +227,7 @@ bool SaveSettings(const std::string& settingsPath, const Settings& settings) {
     if (file.state == FileState::Read && Holds(ini, toStore)) {
         return true;
     }
-    for (const auto& [key, text] : Entries(toStore)) {
+    for (const auto& [key, text] : Entries(ini, toStore)) {
         if (ini.SetValue(kSection, key, text.c_str(), nullptr, true) < 0) {
             return false;
         }

@@ -13,13 +13,15 @@ namespace velmora {
 struct Settings {
     // chk_AddSilent as stored: 0 unchecked, 1 checked.
     int addSilentValue = 1;
+    // chk_Repair as stored ("Repair=0|1"); unchecked unless stored.
+    bool repair = false;
     // Empty, and nothing, when not stored; when saving, they leave the stored keys alone.
     std::string lastFolder;
     std::optional<WindowSize> windowSize;
 };
 
-// The values under [Settings] of the file at settingsPath: "Add Silence", "Last Folder",
-// "Window Size". A missing or unreadable file, section or key, or an empty value, gives the
+// The values under [Settings] of the file at settingsPath: "Add Silence", "Repair", "Last
+// Folder", "Window Size". "Repair" is read as "Add Silence" is, unchecked by default. A missing or unreadable file, section or key, or an empty value, gives the
 // default (checked, no folder, no size). "Add Silence" is read as its leading whole number
 // (blanks around it accepted, text that is not a number reads 0): 0 gives unchecked, any
 // other number checked. The grey state is never restored, since the user could not set it

@@ -13,6 +13,7 @@ namespace {
 
 constexpr const wchar_t* kSection = L"Settings";
 constexpr const wchar_t* kAddSilence = L"Add Silence";
+constexpr const wchar_t* kRepair = L"Repair";
 constexpr const wchar_t* kLastFolder = L"Last Folder";
 constexpr const wchar_t* kWindowSize = L"Window Size";
 
@@ -39,6 +40,7 @@ Settings LoadSettings(const std::string& settingsPath) {
     // section or key. Any number but 0 means checked: the grey state is never restored.
     stored.addSilentValue =
         ::GetPrivateProfileIntW(kSection, kAddSilence, 1, file.c_str()) == 0 ? 0 : 1;
+    stored.repair = ::GetPrivateProfileIntW(kSection, kRepair, 0, file.c_str()) != 0;
     stored.lastFolder = StoredText(kLastFolder, file);
     stored.windowSize = WindowSizeFromText(StoredText(kWindowSize, file));
     return stored;
@@ -49,6 +51,10 @@ bool SaveSettings(const std::string& settingsPath, const Settings& settings) {
     // stored state then stays as it was, and nobody is told.
     const std::wstring file = WideFromUtf8(settingsPath);
     bool saved = Store(kAddSilence, settings.addSilentValue == 1 ? "1" : "0", file);
+    // Written once checked or stored, as on the other systems.
+    if (saved && (settings.repair || !StoredText(kRepair, file).empty())) {
+        saved = Store(kRepair, settings.repair ? "1" : "0", file);
+    }
     if (saved && IsStorableFolder(settings.lastFolder)) {
         saved = Store(kLastFolder, settings.lastFolder, file);
     }

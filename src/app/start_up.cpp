@@ -98,6 +98,12 @@ StartUpResult RunBatch(const BatchRequest& batch, MainWindow& window) {
     if (batch.noSilence) {
         view.SetAddSilentValue(0);
     }
+    if (batch.repair) {
+        view.SetRepairChecked(true);
+    }
+    if (batch.noRepair) {
+        view.SetRepairChecked(false);
+    }
 
     // Called directly, like a press of Write but without the button's rule.
     const WriteRun run = window.cmd_Write_Click();

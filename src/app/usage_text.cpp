@@ -24,6 +24,10 @@ Switches (names in any letter case; a value is the next argument, or follows "="
                      silent frames (DTS always gets copies), for this run only
   /Nosilence         frames added at the start are copies of the first frame, for this
                      run only
+  /Repair            a damaged frame becomes a silent one and junk between frames is left
+                     out, keeping the time, instead of ending the write; for this run only
+  /Norepair          a damaged frame ends the write (a frame whose only fault is its CRC
+                     is copied and named), for this run only
   /Close             end the program after the write
   /Hidden            no window (no display needed); implies /Close
 A misspelt or repeated switch, a missing value or a delay that is not a whole number
@@ -38,10 +42,12 @@ Exit status:
 Without a window the report is printed to standard output, messages go to standard
 error, and a write shows its progress on standard error when that is a terminal.
 
-Settings: the state of the "add silence" check box is remembered in velmora.ini beside
-the program when that file exists there; otherwise in $XDG_CONFIG_HOME/velmora/velmora.ini
+Settings: the states of the "add silence" and "repair" check boxes are remembered in
+velmora.ini beside the program when that file exists there; otherwise in
+$XDG_CONFIG_HOME/velmora/velmora.ini
 (~/.config/velmora/velmora.ini when XDG_CONFIG_HOME is not set). Without /Silence and
-/Nosilence a batch run uses the remembered state; neither switch is ever stored.
+/Nosilence (or /Repair and /Norepair) a batch run uses the remembered state; these
+switches are never stored.
 
 Example:
   velmora /Source "film DELAY -40ms.ac3" /Target film.ac3 /Startdelay -40 /Hidden

@@ -8,6 +8,7 @@ namespace velmora {
 void frm_WinMain_Load(MainView& view, ProgramState& state) {
     const Settings stored = LoadSettings(state.SettingsPath);
     view.SetAddSilentValue(stored.addSilentValue);
+    view.SetRepairChecked(stored.repair);
     state.LastFolder = stored.lastFolder;
     if (stored.windowSize) {
         view.Resize(*stored.windowSize);
@@ -17,6 +18,7 @@ void frm_WinMain_Load(MainView& view, ProgramState& state) {
 void frm_WinMain_Close(const MainView& view, const ProgramState& state) {
     Settings toStore;
     toStore.addSilentValue = view.AddSilentValue();
+    toStore.repair = view.RepairChecked();
     if (!state.BatchMode) {
         toStore.lastFolder = state.LastFolder;
         toStore.windowSize = view.Size();

@@ -17,6 +17,7 @@
 #include "formats/mpeg_info_frame.h"
 #include "report/report_text.h"
 #include "report/target_lines.h"
+#include "silence/silent_frames.h"
 
 namespace velmora {
 
@@ -161,18 +162,21 @@ std::uint32_t Clamp32(std::int64_t value) {
 // frames it keeps in runs straight from the reader's bytes.
 class FrameEdit : public FrameHolder {
   public:
+    // `repairSilence` holds the silent units that replace damaged ones (none loaded: copies
+    // of the unit before them); `framesStart` is where the frames begin in the source.
     FrameEdit(TargetStream& target, const CorrectionPlan& plan, const StreamInfo& info,
-              WriteObserver& observer)
-        : target_(target), plan_(plan), info_(info), observer_(observer),
-          recent_(plan.cutEndFrames) {}
+              const StreamInfo& repairSilence, std::int64_t framesStart, WriteObserver& observer)
+        : target_(target), plan_(plan), info_(info), repairSilence_(repairSilence),
+          framesStart_(framesStart), observer_(observer), recent_(plan.cutEndFrames) {}
 
     // Walks the frames the reader yields; the state tells how it ended. The source is read
     // up to their end when the walk finished.
     void Run(FrameReader& reader, CopyState& state) {
         state.end = Walk(reader, state);
-        const auto unsaid =
-            state.crcErrors - static_cast<std::int64_t>(state.crcErrorLines.size());
-        if (unsaid > 0) {
+        const auto unsaid = state.crcErrors - static_cast<std::int64_t>(state.damageLines.size());
+        if (state.repairs > 0) {
+            observer_.Notice(RepairSummaryLine(state));
+        } else if (unsaid > 0) {
             observer_.Notice(MoreCrcErrorsLine(unsaid));
         }
         if (state.end == CopyEnd::Damaged) {
@@ -198,6 +202,12 @@ class FrameEdit : public FrameHolder {
         ReadFrame frame;
         for (;;) {
             const ReadEnd read = reader.Next(frame);
+            if (read == ReadEnd::Repaired) {
+                if (!TakeRepair(frame, reader, state)) {
+                    return CopyEnd::WriteFailed;
+                }
+                continue;
+            }
             if (read != ReadEnd::Frame) {
                 // The frames kept before the end, or before a damaged piece, go out first;
                 // a stop for any other reason leaves the target to be thrown away.
@@ -223,14 +233,62 @@ class FrameEdit : public FrameHolder {
     // A frame whose only fault is its CRC goes to the target as it is, but not unsaid.
     void NoteCrcError(const FrameFacts& facts, CopyState& state) {
         ++state.crcErrors;
-        if (state.crcErrorLines.size() >= kMostDamageLines) {
+        if (state.damageLines.size() >= kMostDamageLines) {
             return;
         }
-        const std::string line =
-            CrcErrorLine(state.sourceFrames + 1, FramesToTime(state.sourceSamples,
-                                                              static_cast<float>(facts.samplingRate)));
-        state.crcErrorLines.push_back(line);
+        const std::string line = CrcErrorLine(state.sourceFrames + 1, TimeHere(facts, state));
+        state.damageLines.push_back(line);
         observer_.Notice(line);
+    }
+
+    static std::string TimeHere(const FrameFacts& facts, const CopyState& state) {
+        return FramesToTime(state.sourceSamples, static_cast<float>(facts.samplingRate));
+    }
+
+    // Damaged bytes the reader left behind: said in the report (the summary goes to the
+    // user at the end), and silent units in their place that count as the stream's own, so
+    // that the plan's cuts and additions apply to the repaired stream.
+    bool TakeRepair(const ReadFrame& frame, const FrameReader& reader, CopyState& state) {
+        const Repair& repair = frame.repair;
+        const bool copies = !repairSilence_.SilentFrameLoaded || repairSilence_.SilentFrame.empty();
+        ++state.repairs;
+        if (state.damageLines.size() < kMostDamageLines) {
+            state.damageLines.push_back(RepairLine(repair, state.sourceFrames + 1,
+                                                   TimeHere(frame.facts, state),
+                                                   framesStart_ + repair.at, copies));
+        }
+        state.timeLost = state.timeLost || repair.timeUnknown;
+        if (repair.kind == Repair::Kind::Junk) {
+            state.junkBytes += repair.bytes;
+        }
+        state.silentUnitsPut += repair.units;
+        const std::vector<std::uint8_t> last(reader.LastFrame().begin(), reader.LastFrame().end());
+        for (std::int64_t n = 0; n < repair.units; ++n) {
+            const std::vector<std::uint8_t>& unit = copies ? last : NextRepairUnit();
+            if (unit.empty()) {
+                continue;  // nothing sound before the damage to copy
+            }
+            if (!TakeFrame(unit, state, false)) {
+                return false;
+            }
+            ++state.sourceFrames;
+            state.sourceSamples += frame.facts.samples;
+        }
+        return true;
+    }
+
+    // The next silent unit; where the stream mixes two sizes, they are mixed the same way.
+    const std::vector<std::uint8_t>& NextRepairUnit() {
+        const std::vector<std::uint8_t>& shorter = repairSilence_.SilentFrame;
+        const std::vector<std::uint8_t>& longer = repairSilence_.SilentFrameLong;
+        ++repairUnits_;
+        const auto due = std::llround(static_cast<double>(repairUnits_) *
+                                      repairSilence_.SilentFrameAverage);
+        const bool useLonger =
+            !longer.empty() && repairBytes_ + static_cast<std::int64_t>(shorter.size()) < due;
+        const std::vector<std::uint8_t>& unit = useLonger ? longer : shorter;
+        repairBytes_ += static_cast<std::int64_t>(unit.size());
+        return unit;
     }
 
     static CopyEnd Ended(ReadEnd read) {
@@ -238,6 +296,7 @@ class FrameEdit : public FrameHolder {
             case ReadEnd::End:
             case ReadEnd::ShortTail:
             case ReadEnd::Frame:
+            case ReadEnd::Repaired:
                 return CopyEnd::Done;
             case ReadEnd::Damaged:
                 return CopyEnd::Damaged;
@@ -252,8 +311,9 @@ class FrameEdit : public FrameHolder {
     }
 
     // A frame that passed its test: the insertion at the start comes before the first one,
-    // and frames past the cut at the start join the run of bytes that go to the target.
-    bool TakeFrame(std::span<const std::uint8_t> frame, CopyState& state) {
+    // and frames past the cut at the start join the run of bytes that go to the target. A
+    // unit not from the reader (a repair's silence) is written at once, after that run.
+    bool TakeFrame(std::span<const std::uint8_t> frame, CopyState& state, bool fromReader = true) {
         if (state.sourceFrames == 0 && plan_.addStartFrames > 0 && !AddAtStart(frame, state)) {
             return false;
         }
@@ -264,6 +324,12 @@ class FrameEdit : public FrameHolder {
         if (!writingShown_) {
             writingShown_ = true;
             observer_.ShowStatus("Writing...");
+        }
+        if (!fromReader) {
+            // A silent unit: the run of the reader's bytes goes first.
+            recent_.Add(target_.Bytes() + static_cast<std::int64_t>(run_.size()));
+            ++state.framesWritten;
+            return Flush() && target_.WriteFrames(frame.data(), frame.size());
         }
         if (run_.empty()) {
             run_ = frame;
@@ -334,10 +400,14 @@ class FrameEdit : public FrameHolder {
     TargetStream& target_;
     const CorrectionPlan& plan_;
     const StreamInfo& info_;
+    const StreamInfo& repairSilence_;
+    std::int64_t framesStart_;
     WriteObserver& observer_;
     RecentFrames recent_;
     std::span<const std::uint8_t> run_;
     bool writingShown_ = false;
+    std::int64_t repairUnits_ = 0;
+    std::int64_t repairBytes_ = 0;
 };
 
 // An info frame (Xing, Info, VBRI) carries no audio: it is copied first and brought up to
@@ -404,7 +474,7 @@ CopyEnd FinishEnds(const FrameEdit& walk, const FrameReader& reader, TargetStrea
 
 CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sourceLength,
                      const CorrectionPlan& plan, const StreamInfo& info, FileType fileType,
-                     WriteObserver& observer) {
+                     bool repair, WriteObserver& observer) {
     CopyState state;
     TargetStream target(targetFile, info.ByteSwapped);
     std::vector<std::uint8_t> scratch(std::size_t{64} << 10);
@@ -432,9 +502,23 @@ CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sou
     const std::int64_t framesStart =
         audioStart + static_cast<std::int64_t>(infoFrame.bytes.size());
 
-    FrameEdit walk(target, plan, info, observer);
-    FrameReader reader(source, audioEnd - framesStart, fileType, info.FrameLength,
-                       info.ByteSwapped, observer, walk);
+    // A repair puts silence in whether or not the start gets silence.
+    StreamInfo repairSilence;
+    if (repair) {
+        repairSilence = info;
+        if (!repairSilence.SilentFrameLoaded) {
+            LoadSilentFrame(repairSilence, fileType, 1);
+        }
+    }
+    FrameEdit walk(target, plan, info, repairSilence, framesStart, observer);
+    const FrameReader::Options options{
+        .fileType = fileType,
+        .firstFrameLength = info.FrameLength,
+        .byteSwapped = info.ByteSwapped,
+        .repair = repair,
+        .tagFollows = audioEnd < sourceLength,
+    };
+    FrameReader reader(source, audioEnd - framesStart, options, observer, walk);
     walk.Run(reader, state);
     state.damagedAt += framesStart;
     if (state.end == CopyEnd::Done) {

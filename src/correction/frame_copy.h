@@ -44,10 +44,16 @@ struct CopyState {
     std::string unitWord = "frame";
     // Silence was asked for at the start, and copies of the first frame stand in for it.
     bool copiesForSilence = false;
-    // Frames copied as they are although their check words fail: how many, and the report
-    // lines of the first kMostDamageLines.
+    // Frames copied as they are although their check words fail (a plain run), or repairs
+    // (a repairing run): how many, and the report lines of the first kMostDamageLines.
     std::int64_t crcErrors = 0;
-    std::vector<std::string> crcErrorLines;
+    std::int64_t repairs = 0;
+    std::vector<std::string> damageLines;
+    // What the repairs did: silent units put in, junk bytes left out, and whether junk in a
+    // stream of varying rate cost time that could not be known.
+    std::int64_t silentUnitsPut = 0;
+    std::int64_t junkBytes = 0;
+    bool timeLost = false;
 };
 
 inline constexpr std::size_t kMostDamageLines = 100;
@@ -55,8 +61,10 @@ inline constexpr std::size_t kMostDamageLines = 100;
 // The copy loop with the insertions at both ends. Every frame's length comes from its own
 // header, and every frame passes its format's test before it is written. The files stay
 // open; the caller closes them.
+// With `repair`, damaged units are replaced by silence and junk is left out, keeping the time
+// (see FrameReader).
 [[nodiscard]] CopyState CopyFrames(InputFile& source, OutputFile& target, std::int64_t sourceLength,
                                    const CorrectionPlan& plan, const StreamInfo& info,
-                                   FileType fileType, WriteObserver& observer);
+                                   FileType fileType, bool repair, WriteObserver& observer);
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 #include "correction/frame_reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -31,15 +32,13 @@ constexpr std::size_t kRoomBefore = kLookahead + (std::size_t{16} << 10);
 
 }  // namespace
 
-FrameReader::FrameReader(InputFile& source, std::int64_t audioBytes, FileType fileType,
-                         std::int32_t firstFrameLength, bool byteSwapped,
+FrameReader::FrameReader(InputFile& source, std::int64_t audioBytes, const Options& options,
                          WriteObserver& observer, FrameHolder& holder)
     : observer_(observer),
       holder_(holder),
-      facts_(fileType),
-      crcHolds_(FormatOf(fileType).crcHolds),
-      firstFrameLength_(firstFrameLength),
-      byteSwapped_(byteSwapped),
+      facts_(options.fileType),
+      crcHolds_(FormatOf(options.fileType).crcHolds),
+      options_(options),
       wanted_(kLookahead),
       toRead_(audioBytes) {
     reader_.emplace(source, audioBytes, kBlockBytes, kRoomBefore, kBlocks);
@@ -55,42 +54,208 @@ ReadEnd FrameReader::Next(ReadFrame& frame) {
         if (available == 0) {
             return ReadEnd::End;
         }
-        const std::uint8_t* at = Bytes() + begin_;
         observer_.SetProgressValue(walked_);
         Prefetch();
-        const FrameFacts facts = facts_.Read(std::span(at, available));
+        const FrameFacts facts = FactsAt(begin_);
         if (first_) {
             streamKey_ = facts.streamKey;
         }
         const bool fits = facts.length > 0 && static_cast<std::size_t>(facts.length) <= available;
-        const bool belongs = facts.syncOk && facts.length > 0 && facts.streamKey == streamKey_ &&
-                             facts.samplingRate > 0;
+        const bool belongs = Belongs(facts);
         if (belongs && !fits && toRead_ > 0 && facts.length <= kLongestUnit &&
             static_cast<std::size_t>(facts.length) > wanted_) {
             wanted_ = static_cast<std::size_t>(facts.length);
             continue;
         }
-        if (!belongs || !fits) {
-            // At the end of the stream a piece shorter than a frame is no damage: the last
-            // frame was cut short (a partial header counts as such a piece).
-            const bool tail =
-                toRead_ == 0 &&
-                (belongs ? !fits : available < static_cast<std::size_t>(firstFrameLength_));
-            return tail ? ReadEnd::ShortTail : ReadEnd::Damaged;
+        if (belongs && fits) {
+            const std::span<const std::uint8_t> bytes(Bytes() + begin_,
+                                                      static_cast<std::size_t>(facts.length));
+            const bool crcHolds = crcHolds_ == nullptr || crcHolds_(bytes);
+            if (options_.repair) {
+                if (const auto repaired = RepairUnit(frame, facts, crcHolds)) {
+                    return *repaired;
+                }
+            }
+            return Take(frame, facts, crcHolds);
         }
-        const auto length = static_cast<std::size_t>(facts.length);
-        const std::span<const std::uint8_t> bytes(at, length);
-        frame = {bytes, facts, crcHolds_ == nullptr || crcHolds_(bytes)};
-        lastFrame_ = begin_;
-        lastFrameLength_ = length;
-        begin_ += length;
-        walked_ += facts.length;
-        first_ = false;
-        return ReadEnd::Frame;
+        // At the end of the stream a piece shorter than a frame is no damage: the last frame
+        // was cut short (a partial header counts as such a piece). Before a tag, a repair
+        // keeps the time it stood for.
+        const bool tail = toRead_ == 0 && (belongs ? !fits
+                                                   : available < static_cast<std::size_t>(
+                                                                     options_.firstFrameLength));
+        if (tail && !(options_.repair && options_.tagFollows)) {
+            return ReadEnd::ShortTail;
+        }
+        if (!options_.repair) {
+            return ReadEnd::Damaged;
+        }
+        if (const auto repaired = RepairHere(frame)) {
+            return *repaired;
+        }
+        return SkipJunk(frame);
+    }
+}
+
+bool FrameReader::Belongs(const FrameFacts& facts) const {
+    return facts.syncOk && facts.length > 0 && facts.streamKey == streamKey_ &&
+           facts.samplingRate > 0;
+}
+
+ReadEnd FrameReader::Take(ReadFrame& frame, const FrameFacts& facts, bool crcHolds) {
+    const auto length = static_cast<std::size_t>(facts.length);
+    frame = {std::span(Bytes() + begin_, length), facts, crcHolds, {}};
+    if (!first_ && facts.rateCode != lastFacts_.rateCode) {
+        variableRate_ = true;
+    }
+    lastFacts_ = facts;
+    lastFrame_ = begin_;
+    lastFrameLength_ = length;
+    lastFrameApart_.clear();
+    begin_ += length;
+    walked_ += facts.length;
+    first_ = false;
+    return ReadEnd::Frame;
+}
+
+bool FrameReader::Confirmed(std::size_t at) {
+    for (int n = 0; n < 4; ++n) {
+        if (at >= end_) {
+            return n > 0;  // the end, or as far as the bytes read go
+        }
+        const FrameFacts facts = FactsAt(at);
+        if (!Belongs(facts)) {
+            return false;
+        }
+        at += static_cast<std::size_t>(facts.length);
+        if (at > end_) {
+            return n > 0 && toRead_ > 0;
+        }
+    }
+    return true;
+}
+
+std::size_t FrameReader::NextConfirmed(std::size_t from, std::size_t until) {
+    for (std::size_t at = from; at < until; ++at) {
+        if (Confirmed(at)) {
+            return at;
+        }
+    }
+    return until;
+}
+
+std::optional<ReadEnd> FrameReader::RepairUnit(ReadFrame& frame, const FrameFacts& facts,
+                                               bool crcHolds) {
+    const std::size_t next = begin_ + static_cast<std::size_t>(facts.length);
+    const bool nextStands = next >= end_ || Belongs(FactsAt(next));
+    if (crcHolds && nextStands) {
+        return std::nullopt;
+    }
+    // A unit inside which a confirmed one starts was cut short: it is junk.
+    const std::size_t inside = NextConfirmed(begin_ + 1, next);
+    if (inside < next) {
+        KeepLastFrameApart();
+        const std::int64_t at = walked_;
+        const auto bytes = static_cast<std::int64_t>(inside - begin_);
+        begin_ = inside;
+        return Repaired(frame, {Repair::Kind::Junk, at, bytes}, lastFacts_);
+    }
+    if (!crcHolds) {
+        const Repair repair{Repair::Kind::CrcError, walked_, facts.length, 1};
+        begin_ = next;
+        return Repaired(frame, repair, facts);
+    }
+    return std::nullopt;  // sound; what follows it is looked at next
+}
+
+std::optional<ReadEnd> FrameReader::RepairHere(ReadFrame& frame) {
+    if (first_) {
+        return std::nullopt;
+    }
+    // A destroyed sync word: with the last unit's first bytes in its place, the header may
+    // give a whole unit that the next ones follow.
+    const std::size_t syncBytes = FormatOf(options_.fileType).syncBytes;
+    const std::size_t available = end_ - begin_;
+    if (available < syncBytes || lastFacts_.length <= 0) {
+        return std::nullopt;
+    }
+    const std::span<const std::uint8_t> last = LastFrame();
+    std::vector<std::uint8_t> mended(Bytes() + begin_,
+                                     Bytes() + begin_ + std::min(available, kLookahead));
+    std::copy_n(last.begin(), syncBytes, mended.begin());
+    const FrameFacts facts = facts_.Read(mended);
+    if (!Belongs(facts) || static_cast<std::size_t>(facts.length) > available) {
+        return std::nullopt;
+    }
+    const std::size_t next = begin_ + static_cast<std::size_t>(facts.length);
+    if (!(next == end_ && toRead_ == 0) && !Confirmed(next)) {
+        return std::nullopt;
+    }
+    const Repair repair{Repair::Kind::LostHeader, walked_, facts.length, 1};
+    begin_ = next;
+    return Repaired(frame, repair, facts);
+}
+
+ReadEnd FrameReader::SkipJunk(ReadFrame& frame) {
+    KeepLastFrameApart();
+    const std::int64_t at = walked_;
+    std::int64_t skipped = 0;
+    std::size_t from = begin_ + 1;
+    for (;;) {
+        // A candidate needs the look-ahead after it to be confirmed, unless all is read.
+        const std::size_t until = toRead_ > 0 ? end_ - std::min(end_, wanted_) : end_;
+        const std::size_t found = from < until ? NextConfirmed(from, until) : until;
+        if (found < until || toRead_ == 0) {
+            skipped += static_cast<std::int64_t>(found - begin_);
+            begin_ = found;
+            break;
+        }
+        // Nothing yet: the bytes searched go, and more are read.
+        const std::size_t searched = std::max(from, until);
+        skipped += static_cast<std::int64_t>(searched - begin_);
+        begin_ = searched;
+        from = searched;
+        if (const auto ended = Refill()) {
+            return *ended;
+        }
+        from = begin_;  // the bytes may have moved
+    }
+    if (begin_ == end_ && toRead_ == 0 && !options_.tagFollows) {
+        walked_ += skipped;
+        return ReadEnd::ShortTail;  // a damaged last frame at the very end
+    }
+    return Repaired(frame, {Repair::Kind::Junk, at, skipped}, lastFacts_);
+}
+
+ReadEnd FrameReader::Repaired(ReadFrame& frame, Repair repair, const FrameFacts& facts) {
+    if (repair.kind == Repair::Kind::Junk) {
+        walked_ += repair.bytes;
+        // The time the bytes stood for, in a stream of one rate; a stream whose rate varies
+        // cannot know it.
+        if (variableRate_ || lastFacts_.meanLength <= 0.0) {
+            repair.timeUnknown = true;
+        } else {
+            repair.units = static_cast<std::int64_t>(
+                std::nearbyint(static_cast<double>(repair.bytes) / lastFacts_.meanLength));
+        }
+    } else {
+        walked_ += repair.bytes;
+    }
+    frame = {{}, facts, false, repair};
+    return ReadEnd::Repaired;
+}
+
+void FrameReader::KeepLastFrameApart() {
+    if (lastFrameLength_ > 0) {
+        lastFrameApart_.assign(Bytes() + lastFrame_, Bytes() + lastFrame_ + lastFrameLength_);
+        lastFrameLength_ = 0;
     }
 }
 
 std::span<const std::uint8_t> FrameReader::LastFrame() const {
+    if (lastFrameLength_ == 0) {
+        return lastFrameApart_;
+    }
     return std::span(Bytes() + lastFrame_, lastFrameLength_);
 }
 
@@ -128,7 +293,7 @@ std::optional<ReadEnd> FrameReader::Refill() {
 }
 
 void FrameReader::Join(ReadAhead::Block next) {
-    if (byteSwapped_) {
+    if (options_.byteSwapped) {
         // Every block but the last holds whole words, so words never straddle two blocks.
         SwapWords(std::span(next.bytes.data() + next.start, next.size));
     }

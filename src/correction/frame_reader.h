@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "correction/read_ahead.h"
 #include "correction/write_observer.h"
@@ -18,6 +19,7 @@ namespace velmora {
 // How a call to FrameReader::Next ended.
 enum class ReadEnd {
     Frame,       // a whole frame of the stream
+    Repaired,    // (repairing only) damaged bytes left behind: ReadFrame::repair says how
     End,         // no bytes left
     ShortTail,   // the last piece was too short for a frame: no damage, it is left out
     Damaged,     // the bytes at Walked() are no frame of this stream
@@ -35,21 +37,50 @@ class FrameHolder {
     [[nodiscard]] virtual bool BeforeBytesMove() = 0;
 };
 
+// What a repairing walk did with bytes that were no sound unit.
+struct Repair {
+    enum class Kind {
+        CrcError,    // a whole unit whose check words fail
+        LostHeader,  // a whole unit whose sync word was destroyed
+        Junk,        // bytes that are no unit (junk, or a unit cut short)
+    };
+    Kind kind = Kind::Junk;
+    std::int64_t at = 0;     // where they start, in bytes from the walk's start
+    std::int64_t bytes = 0;  // how many were left behind
+    // Silent units to put in their place: one for a whole unit; for junk in a stream of
+    // constant rate, the time those bytes stood for.
+    std::int64_t units = 0;
+    // Junk in a stream whose rate varies: the time it stood for cannot be known.
+    bool timeUnknown = false;
+};
+
 struct ReadFrame {
     std::span<const std::uint8_t> bytes;
     FrameFacts facts;
     // The unit's check words hold, or its format has none.
     bool crcHolds = true;
+    Repair repair;  // for ReadEnd::Repaired; facts are then the last sound unit's
 };
 
 class FrameReader {
   public:
-    // Reads `audioBytes` bytes from the source's current position. `firstFrameLength` is the
-    // analysed frame length: a shorter piece at the end is a cut-off last frame. A byte-swapped
-    // source's words are swapped as they are read, so frames come in the usual order.
-    FrameReader(InputFile& source, std::int64_t audioBytes, FileType fileType,
-                std::int32_t firstFrameLength, bool byteSwapped, WriteObserver& observer,
-                FrameHolder& holder);
+    struct Options {
+        FileType fileType = FileType::Ac3;
+        // The analysed frame length: a shorter piece at the end is a cut-off last frame.
+        std::int32_t firstFrameLength = 0;
+        // A byte-swapped source's words are swapped as they are read, so frames come in the
+        // usual order.
+        bool byteSwapped = false;
+        // Damaged bytes are left behind up to the next sound unit (ReadEnd::Repaired)
+        // instead of ending the walk.
+        bool repair = false;
+        // A tag follows the audio bytes: a damaged last unit there is no cut-off end.
+        bool tagFollows = false;
+    };
+
+    // Reads `audioBytes` bytes from the source's current position.
+    FrameReader(InputFile& source, std::int64_t audioBytes, const Options& options,
+                WriteObserver& observer, FrameHolder& holder);
 
     // The next frame. Frames handed out stay where they are until the holder is told.
     [[nodiscard]] ReadEnd Next(ReadFrame& frame);
@@ -63,6 +94,26 @@ class FrameReader {
 
   private:
     [[nodiscard]] const std::uint8_t* Bytes() const { return window_.bytes.data(); }
+    [[nodiscard]] FrameFacts FactsAt(std::size_t at) {
+        return facts_.Read(std::span(Bytes() + at, end_ - at));
+    }
+    [[nodiscard]] bool Belongs(const FrameFacts& facts) const;
+    // Takes the unit at begin_ as a sound one.
+    ReadEnd Take(ReadFrame& frame, const FrameFacts& facts, bool crcHolds);
+    // Whether a unit of the stream starts at `at` and the next ones follow it, up to three,
+    // or the end of the bytes (where more are still to come, as far as they are read).
+    [[nodiscard]] bool Confirmed(std::size_t at);
+    // The first confirmed unit in [from, until), or until.
+    [[nodiscard]] std::size_t NextConfirmed(std::size_t from, std::size_t until);
+    // Repairing: the unit at begin_ fails, or nothing of the stream starts there.
+    std::optional<ReadEnd> RepairUnit(ReadFrame& frame, const FrameFacts& facts, bool crcHolds);
+    std::optional<ReadEnd> RepairHere(ReadFrame& frame);
+    // Leaves the bytes from begin_ up to the next confirmed unit (or the end) behind.
+    ReadEnd SkipJunk(ReadFrame& frame);
+    // Hands out a repair; begin_ is past the bytes it leaves behind, except for junk.
+    ReadEnd Repaired(ReadFrame& frame, Repair repair, const FrameFacts& facts);
+    // Copies the last frame out of the window, which then need not keep it.
+    void KeepLastFrameApart();
     void Prefetch();
     // Nothing, or why the walk ends.
     [[nodiscard]] std::optional<ReadEnd> Refill();
@@ -73,8 +124,7 @@ class FrameReader {
     FrameHolder& holder_;
     FrameFactsReader facts_;
     bool (*crcHolds_)(std::span<const std::uint8_t> unit);
-    std::int32_t firstFrameLength_;
-    bool byteSwapped_;
+    Options options_;
     std::optional<ReadAhead> reader_;
     ReadAhead::Block window_;  // the block being walked, with what was left of the one before
     std::size_t begin_ = 0;    // first byte not yet walked
@@ -87,6 +137,11 @@ class FrameReader {
     std::int64_t walked_ = 0;
     bool first_ = true;
     std::uint32_t streamKey_ = 0;
+    // The last sound unit's facts, and whether the sound units so far shared one rate.
+    FrameFacts lastFacts_;
+    bool variableRate_ = false;
+    // The last frame, kept apart while junk after it is walked, so that the junk need not be.
+    std::vector<std::uint8_t> lastFrameApart_;
 };
 
 }  // namespace velmora

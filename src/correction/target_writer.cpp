@@ -303,7 +303,7 @@ WriteResult CopyIntoTarget(ReplacementFile& target, InputFile& source, const Che
                        FileFailure("Target", request.targetName, "created", target.Reason()));
     }
     copy = CopyFrames(source, target.File(), checked.sourceLength, plan, info, request.fileType,
-                      observer);
+                      request.repair, observer);
     source.Close();
     WriteResult result = CopyOutcome(copy, target, source, checked, request, info);
     observer.ShowStatus("pending...");

@@ -32,6 +32,9 @@ struct WriteRequest {
     // The delays in whole milliseconds, read from the delay boxes where they were typed.
     std::int32_t startDelayMs = 0;
     std::int32_t endDelayMs = 0;
+    // Damaged frames become silence and junk is left out, keeping the time, instead of
+    // ending the write.
+    bool repair = false;
 };
 
 struct WriteResult {

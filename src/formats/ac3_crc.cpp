@@ -1,9 +1,11 @@
 // The two CRC words of an AC-3 sync frame.
 #include "formats/ac3_crc.h"
 
+#include <algorithm>
 #include <array>
 
 #include "formats/ac3_frame.h"
+#include "formats/crc16_fold.h"
 #include "formats/eac3_frame.h"
 
 namespace velmora {
@@ -72,12 +74,9 @@ bool HasCrcWords(std::span<const std::uint8_t> frame) {
     return frame.size() >= 8 && frame.size() % 2 == 0;
 }
 
-}  // namespace
-
-std::uint16_t Ac3Crc(std::span<const std::uint8_t> bytes, std::uint16_t start) {
-    // Every byte of every frame passes through here on a plain copy, so eight bytes go in
-    // per step (slicing by eight): the register is folded into the first two, and each
-    // byte's effect k bytes from the end is looked up in table k.
+// Eight bytes go in per step (slicing by eight): the register is folded into the first two,
+// and each byte's effect k bytes from the end is looked up in table k.
+std::uint16_t SlicedCrc(std::span<const std::uint8_t> bytes, std::uint16_t start) {
     const auto& table = kSlices;
     std::uint16_t crc = start;
     const std::uint8_t* at = bytes.data();
@@ -94,11 +93,25 @@ std::uint16_t Ac3Crc(std::span<const std::uint8_t> bytes, std::uint16_t start) {
     return crc;
 }
 
+}  // namespace
+
+// Every byte of every frame passes through here on a plain copy: long runs are folded by
+// carry-less multiplication where the processor has it, the rest goes by tables.
+std::uint16_t Ac3Crc(std::span<const std::uint8_t> bytes, std::uint16_t start) {
+    if (const auto folded = FoldCrc16(bytes, start)) {
+        return SlicedCrc(bytes.subspan(folded->consumed), SlicedCrc(folded->bytes, 0));
+    }
+    return SlicedCrc(bytes, start);
+}
+
 std::uint16_t Crc16Bits(std::span<const std::uint8_t> bytes, std::int64_t bitCount,
                         std::uint16_t start) {
-    std::uint16_t crc = start;
     const std::int64_t available = 8 * static_cast<std::int64_t>(bytes.size());
-    for (std::int64_t bit = 0; bit < bitCount && bit < available; ++bit) {
+    const std::int64_t count = std::min(bitCount, available);
+    // Whole bytes by the tables, then the bits left one by one.
+    const auto whole = static_cast<std::size_t>(std::max<std::int64_t>(count, 0) / 8);
+    std::uint16_t crc = Ac3Crc(bytes.first(whole), start);
+    for (std::int64_t bit = 8 * static_cast<std::int64_t>(whole); bit < count; ++bit) {
         const bool in = ((bytes[static_cast<std::size_t>(bit / 8)] >> (7 - bit % 8)) & 1u) != 0;
         const bool top = (crc & 0x8000u) != 0;
         crc = static_cast<std::uint16_t>(crc << 1);

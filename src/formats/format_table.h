@@ -50,6 +50,9 @@ struct FormatRow {
     // Whether a whole unit's check words hold; nullptr where the format has none that a walk
     // can use (DTS: its header CRCs are rare, and its audio has none).
     bool (*crcHolds)(std::span<const std::uint8_t> unit);
+    // Leading bytes that are the same in every unit of a stream (the sync word, and in MPEG
+    // audio the version and layer with it): what a repair writes back over a destroyed one.
+    std::size_t syncBytes;
 };
 
 [[nodiscard]] std::span<const FormatRow> Formats();

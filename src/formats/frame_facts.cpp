@@ -22,6 +22,8 @@ FrameFacts Ac3UnitFacts(std::span<const std::uint8_t> bytes) {
         facts.samples = Eac3Blocks(header) * 256;
         facts.samplingRate = Eac3SamplingRate(header);
         facts.streamKey = static_cast<std::uint32_t>(0x100 | header.fscod << 2 | header.fscod2);
+        facts.rateCode = static_cast<std::uint32_t>(header.frmsiz);
+        facts.meanLength = static_cast<double>(facts.length);
     } else {
         const Ac3Header header = DecodeAc3Header(bytes);
         facts.syncOk = Ac3SyncOk(header) && bsid <= 10;
@@ -32,6 +34,11 @@ FrameFacts Ac3UnitFacts(std::span<const std::uint8_t> bytes) {
         // bsid 0..8 is one syntax and may change anywhere in a stream (two encodes joined);
         // 9 and 10 change the rate.
         facts.streamKey = static_cast<std::uint32_t>(header.fscod | std::max(bsid, 8) << 4);
+        facts.rateCode = static_cast<std::uint32_t>(header.frmsizecod >> 1);
+        if (facts.samplingRate > 0) {
+            facts.meanLength = Ac3BitRate(header.frmsizecod) * 1000.0 * kAc3SamplesPerFrame /
+                               facts.samplingRate / 8.0;
+        }
     }
     if (!facts.syncOk || facts.length <= 0) {
         return facts;
@@ -50,6 +57,8 @@ FrameFacts Ac3UnitFacts(std::span<const std::uint8_t> bytes) {
         }
         at += static_cast<std::size_t>(Eac3FrameLength(next));
     }
+    // Dependent frames and further substreams add their own bytes to the mean.
+    facts.meanLength += static_cast<double>(static_cast<std::int64_t>(at) - facts.length);
     facts.length = static_cast<std::int64_t>(at);
     return facts;
 }
@@ -64,6 +73,11 @@ FrameFacts MpegAudioFacts(std::span<const std::uint8_t> bytes) {
     // The channel mode may change from frame to frame; version, layer and rate may not.
     facts.streamKey = static_cast<std::uint32_t>(header.versionId << 4 | header.layerCode << 2 |
                                                  header.samplingIndex);
+    facts.rateCode = static_cast<std::uint32_t>(header.bitrateIndex);
+    if (facts.samplingRate > 0) {
+        facts.meanLength =
+            static_cast<double>(header.bitrate) * facts.samples / facts.samplingRate / 8.0;
+    }
     return facts;
 }
 
@@ -75,6 +89,7 @@ FrameFacts DtsUnitFacts(std::span<const std::uint8_t> bytes) {
     facts.samples = DtsSamplesPerFrame(header);
     facts.samplingRate = DtsSamplingRate(header.samplingFrequency);
     facts.streamKey = static_cast<std::uint32_t>(header.samplingFrequency);
+    facts.rateCode = static_cast<std::uint32_t>(header.frameSize);
     if (!facts.syncOk) {
         return facts;
     }
@@ -86,6 +101,7 @@ FrameFacts DtsUnitFacts(std::span<const std::uint8_t> bytes) {
         }
         at += static_cast<std::size_t>(substream);
     }
+    facts.meanLength = static_cast<double>(at);
     facts.length = static_cast<std::int64_t>(at);
     return facts;
 }

@@ -22,6 +22,12 @@ struct FrameFacts {
     // The header fields that may not change inside one stream (sampling rate, layer,
     // version): frames with different keys do not belong to the same stream.
     std::uint32_t streamKey = 0;
+    // The code that sets the bit rate (AC-3 frmsizecod / 2, E-AC-3 frmsiz, MPEG audio's
+    // bitrate_index, DTS FSIZE): a stream whose units all share it has a constant rate.
+    std::uint32_t rateCode = 0;
+    // The mean unit length at this rate, where 44.1 kHz AC-3 and padded MPEG audio mix two
+    // lengths: bit rate * samples / sampling rate / 8. The unit's own length elsewhere.
+    double meanLength = 0.0;
 
     bool operator==(const FrameFacts&) const = default;
 };

@@ -35,6 +35,57 @@ std::string MoreCrcErrorsLine(std::int64_t more) {
            " more with a CRC error, copied as " + (more == 1 ? "it is" : "they are") + ".";
 }
 
+std::string RepairLine(const Repair& repair, std::int64_t frameNumber, const std::string& time,
+                       std::int64_t sourceByte, bool copies) {
+    const std::string place = " at " + time + " (byte " + std::to_string(sourceByte) + ")";
+    const std::string replaced =
+        copies ? "replaced by a copy of the frame before." : "replaced by a silent frame.";
+    switch (repair.kind) {
+        case Repair::Kind::CrcError:
+            return "Frame " + std::to_string(frameNumber) + place + " has a CRC error: " +
+                   replaced;
+        case Repair::Kind::LostHeader:
+            return "Frame " + std::to_string(frameNumber) + place + " has lost its sync word: " +
+                   replaced;
+        case Repair::Kind::Junk:
+            break;
+    }
+    std::string line = std::to_string(repair.bytes) + (repair.bytes == 1 ? " byte" : " bytes") +
+                       place + (repair.bytes == 1 ? " is" : " are") + " no frame: left out";
+    if (repair.timeUnknown) {
+        return line + "; the stream's bit rate varies, so the time they stood for is lost.";
+    }
+    if (repair.units == 0) {
+        return line + "; they stood for less than half a frame.";
+    }
+    const std::string what = copies ? " copies of the frame before" : " silent frame";
+    return line + ", " + std::to_string(repair.units) + what +
+           (repair.units == 1 || copies ? "" : "s") + " in their place.";
+}
+
+std::string MoreRepairsLine(std::int64_t more) {
+    return "... and " + std::to_string(more) + (more == 1 ? " repair" : " repairs") + " more.";
+}
+
+std::string RepairSummaryLine(const CopyState& copy) {
+    std::string line;
+    if (copy.silentUnitsPut > 0) {
+        line = std::to_string(copy.silentUnitsPut) +
+               (copy.silentUnitsPut == 1 ? " damaged frame" : " damaged frames") +
+               " replaced by silence";
+    }
+    if (copy.junkBytes > 0) {
+        line += (line.empty() ? "" : ", ") + std::to_string(copy.junkBytes) +
+                (copy.junkBytes == 1 ? " byte" : " bytes") + " of junk dropped";
+    }
+    if (line.empty()) {
+        line = "Nothing was replaced";
+    }
+    return line + (copy.timeLost ? "; the timing is kept except where junk was dropped from a "
+                                   "stream whose bit rate varies."
+                                 : "; the timing is kept.");
+}
+
 std::string TargetInformation(const CopyState& copy, float fps) {
     std::string lines = "\r\nTarget file information:\r\n\r\n";
     if (copy.cutStartFrames >= 1) {
@@ -55,12 +106,16 @@ std::string TargetInformation(const CopyState& copy, float fps) {
     // The count really written, always in the plural.
     lines += std::to_string(copy.framesWritten) + " frames (" +
              FramesToTime(copy.framesWritten, fps) + ") have been written.\r\n";
-    for (const std::string& line : copy.crcErrorLines) {
+    for (const std::string& line : copy.damageLines) {
         lines += line + "\r\n";
     }
-    if (const auto more = copy.crcErrors - static_cast<std::int64_t>(copy.crcErrorLines.size());
-        more > 0) {
-        lines += MoreCrcErrorsLine(more) + "\r\n";
+    const auto more = copy.crcErrors + copy.repairs -
+                      static_cast<std::int64_t>(copy.damageLines.size());
+    if (more > 0) {
+        lines += (copy.repairs > 0 ? MoreRepairsLine(more) : MoreCrcErrorsLine(more)) + "\r\n";
+    }
+    if (copy.repairs > 0) {
+        lines += RepairSummaryLine(copy) + "\r\n";
     }
     if (copy.shortLastFrame) {
         lines += "Last frame was too short. Ignored.\r\n";

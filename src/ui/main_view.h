@@ -46,6 +46,9 @@ class MainView {
     // chk_AddSilent: 0 unchecked, 1 checked, 2 greyed.
     [[nodiscard]] virtual int AddSilentValue() const = 0;
     virtual void SetAddSilentValue(int value) = 0;
+    // chk_Repair: damaged frames become silence instead of ending the write.
+    [[nodiscard]] virtual bool RepairChecked() const = 0;
+    virtual void SetRepairChecked(bool checked) = 0;
     // cmd_Write
     [[nodiscard]] virtual bool WriteEnabled() const = 0;
     virtual void SetWriteEnabled(bool enabled) = 0;

@@ -167,6 +167,7 @@ WriteRun MainWindow::cmd_Write_Click() {
         // The boxes' texts are read as numbers here, once; the correction takes milliseconds.
         .startDelayMs = ReadWholeMilliseconds(view_.Text(TextBox::ed_Delay)),
         .endDelayMs = ReadWholeMilliseconds(view_.Text(TextBox::ed_EndDelay)),
+        .repair = view_.RepairChecked(),
     };
     ViewWriteObserver observer(view_);
     view_.WriteStarted();

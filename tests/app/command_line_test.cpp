@@ -17,8 +17,8 @@ const std::string kProgram = "\"C:\\Program Files\\Velmora\\velmora.exe\" ";
 TEST(CommandLine, UsageMessageIsExact) {
     EXPECT_EQ(kUsageMessage,
               "Wrong parameters.\r\n\"Velmora\" /Source <source-file> /Target <target-file> "
-              "/Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] [/Nosilence] [/Close] "
-              "[/Hidden]");
+              "/Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] [/Nosilence] [/Repair] "
+              "[/Norepair] [/Close] [/Hidden]");
     EXPECT_EQ("Wrong parameters.\r\n" + std::string(kUsageLine), kUsageMessage);
 }
 
@@ -135,6 +135,10 @@ TEST(CommandLine, ParseCommandLineReadsEverySwitch) {
          With(plain, [](BatchRequest& r) { r.silence = true; })},
         {"no silence is not read as silence", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /NoSilence",
          With(plain, [](BatchRequest& r) { r.noSilence = true; })},
+        {"repair", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /REPAIR",
+         With(plain, [](BatchRequest& r) { r.repair = true; })},
+        {"no repair is not read as repair", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /Norepair",
+         With(plain, [](BatchRequest& r) { r.noRepair = true; })},
         {"/Closed closes", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /Closed",
          With(plain, [](BatchRequest& r) { r.close = true; })},
         {"hidden", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /HIDDEN",

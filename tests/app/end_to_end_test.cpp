@@ -251,7 +251,7 @@ TEST_F(EndToEnd, WrongParametersExitWithTwo) {
     EXPECT_EQ(r.err,
               "velmora: Wrong parameters. \"Velmora\" /Source <source-file> /Target "
               "<target-file> /Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] "
-              "[/Nosilence] [/Close] [/Hidden]\n");
+              "[/Nosilence] [/Repair] [/Norepair] [/Close] [/Hidden]\n");
     EXPECT_EQ(r.out, "");
     EXPECT_TRUE(fs::is_empty(dir.Path()));
 }

@@ -34,6 +34,11 @@ class EventLogView : public MainView {
         addSilent = value;
         log.push_back("chk_AddSilent=" + std::to_string(value));
     }
+    bool RepairChecked() const override { return repair; }
+    void SetRepairChecked(bool checked) override {
+        repair = checked;
+        log.push_back(std::string("chk_Repair=") + (checked ? "1" : "0"));
+    }
     bool WriteEnabled() const override { return writeEnabled; }
     void SetWriteEnabled(bool enabled) override { writeEnabled = enabled; }
     void SetProgressMaximum(std::int64_t) override {}
@@ -85,6 +90,7 @@ class EventLogView : public MainView {
 
     std::array<std::string, 6> texts;
     int addSilent = 0;
+    bool repair = false;
     bool writeEnabled = false;
     bool visible = false;
     bool sawEvents = false;

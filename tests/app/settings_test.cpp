@@ -92,15 +92,22 @@ TEST(Settings, UncheckingAndClosingIsRememberedNextRun) {
     RecordingView first = FreshView();
     frm_WinMain_Load(first, run);
     first.addSilent = 0;
+    first.repair = true;
     frm_WinMain_Close(first, run);
     RecordingView second = FreshView();
     frm_WinMain_Load(second, run);
     EXPECT_EQ(second.addSilent, 0);
+    EXPECT_TRUE(second.repair);
     second.addSilent = 1;
+    second.repair = false;
     frm_WinMain_Close(second, run);
     RecordingView third = FreshView();
     frm_WinMain_Load(third, run);
     EXPECT_EQ(third.addSilent, 1);
+    EXPECT_FALSE(third.repair);
+    // Once stored, the repair box stays in the file.
+    EXPECT_EQ(Lines(ReadTextFile(path)),
+              (std::vector<std::string>{"[Settings]", "Add Silence=1", "Repair=0"}));
 }
 
 struct ValueRow {

@@ -162,6 +162,8 @@ TEST_F(StartUpTest, WrongParametersEndTheRunNamingTheMistake) {
         {with({"/Startdelay", "0", "/Hidden=no"}), 2, "/Hidden takes no value, but was given \"no\""},
         {with({"/Startdelay", "0", "/Silence", "/Nosilence"}), 2,
          "/Silence and /Nosilence contradict each other"},
+        {with({"/Startdelay", "0", "/Repair", "/Norepair"}), 2,
+         "/Repair and /Norepair contradict each other"},
         {{"/Enddleay"}, 2, "unknown switch \"/Enddleay\""},
         // Not wrong parameters, but also never silent: the source is missing.
         {{"/Source", dir.File("gone.ac3"), "/Target", out, "/Startdelay", "0"}, 1,

@@ -53,8 +53,8 @@ TEST(HeadlessView, MessageBoxesBecomeOneLineAndTakeTheirDefault) {
          "velmora: Source file \"a.ac3\" does not exist.\n"},
         {std::string(kUsageMessage), "OK", 1, 1,
          "velmora: Wrong parameters. \"Velmora\" /Source <source-file> /Target <target-file> "
-         "/Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] [/Nosilence] [/Close] "
-         "[/Hidden]\n"},
+         "/Startdelay <delay ms> [/Enddelay <delay ms>] [/Silence] [/Nosilence] [/Repair] "
+         "[/Norepair] [/Close] [/Hidden]\n"},
         {"Target already exist. Overwrite?", "OK|Cancel", 1, 1,
          "velmora: Target already exist. Overwrite? [OK]\n"},
         {"Go on?", "OK|Cancel", 2, 2, "velmora: Go on? [Cancel]\n"},

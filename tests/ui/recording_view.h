@@ -33,6 +33,8 @@ class RecordingView : public MainView {
     }
     int AddSilentValue() const override { return addSilent; }
     void SetAddSilentValue(int value) override { addSilent = value; }
+    bool RepairChecked() const override { return repair; }
+    void SetRepairChecked(bool checked) override { repair = checked; }
     bool WriteEnabled() const override { return writeEnabled; }
     void SetWriteEnabled(bool enabled) override { writeEnabled = enabled; }
     void SetProgressMaximum(std::int64_t maximum) override { progressMaximum = maximum; }
@@ -64,6 +66,7 @@ class RecordingView : public MainView {
     std::map<TextBox, std::string> texts;
     std::vector<std::string> statuses;
     int addSilent = 1;
+    bool repair = false;
     bool writeEnabled = false;
     std::int64_t progressMaximum = 0;
     std::int64_t progressValue = 0;

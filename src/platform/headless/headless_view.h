@@ -26,6 +26,8 @@ class HeadlessView final : public MainView {
     void SetText(TextBox box, const std::string& text) override;
     [[nodiscard]] int AddSilentValue() const override { return addSilent_; }
     void SetAddSilentValue(int value) override { addSilent_ = value; }
+    [[nodiscard]] bool RepairChecked() const override { return repair_; }
+    void SetRepairChecked(bool checked) override { repair_ = checked; }
     [[nodiscard]] bool WriteEnabled() const override { return writeEnabled_; }
     void SetWriteEnabled(bool enabled) override { writeEnabled_ = enabled; }
     void SetProgressMaximum(std::int64_t maximum) override {
@@ -71,6 +73,7 @@ class HeadlessView final : public MainView {
     TerminalProgress progress_;
     std::array<std::string, 6> texts_;
     int addSilent_ = 0;
+    bool repair_ = false;
     bool writeEnabled_ = false;
     std::int64_t progressMaximum_ = 0;
     std::int64_t progressValue_ = 0;

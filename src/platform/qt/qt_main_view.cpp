@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -136,6 +137,11 @@ QGroupBox* QtMainView::DelayGroup() {
         QStringLiteral("Frames added at the start of an AC-3 or MPEG audio stream are silent "
                        "frames instead of copies of its first frame. DTS streams always get "
                        "copies; frames added at the end are always copies of the last frame."));
+    chkRepair_ = new QCheckBox(QStringLiteral("&Repair damaged frames"));
+    chkRepair_->setObjectName(QStringLiteral("chk_Repair"));
+    chkRepair_->setToolTip(
+        QStringLiteral("A damaged frame becomes a silent one and junk between frames is left "
+                       "out, keeping the time, instead of ending the write."));
     cmdWrite_ = new QPushButton(QStringLiteral("&Write"));
     cmdWrite_->setObjectName(QStringLiteral("cmd_Write"));
     cmdWrite_->setToolTip(QStringLiteral("Write the corrected target and its report"));
@@ -163,6 +169,8 @@ QGroupBox* QtMainView::DelayGroup() {
     delays->addStretch(1);
     auto* write = new QHBoxLayout;
     write->addWidget(chkAddSilent_);
+    write->addSpacing(24);
+    write->addWidget(chkRepair_);
     write->addStretch(1);
     write->addWidget(cmdWrite_);
     correction->addLayout(delays);
@@ -335,6 +343,14 @@ int QtMainView::AddSilentValue() const {
 
 void QtMainView::SetAddSilentValue(int value) {
     chkAddSilent_->SetValue(value);
+}
+
+bool QtMainView::RepairChecked() const {
+    return chkRepair_->isChecked();
+}
+
+void QtMainView::SetRepairChecked(bool checked) {
+    chkRepair_->setChecked(checked);
 }
 
 bool QtMainView::WriteEnabled() const {

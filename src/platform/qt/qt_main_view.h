@@ -11,6 +11,7 @@
 #include "ui/main_view.h"
 #include "ui/main_window.h"
 
+class QCheckBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
@@ -35,6 +36,8 @@ class QtMainView final : public QWidget, public MainView {
     void SetText(TextBox box, const std::string& text) override;
     [[nodiscard]] int AddSilentValue() const override;
     void SetAddSilentValue(int value) override;
+    [[nodiscard]] bool RepairChecked() const override;
+    void SetRepairChecked(bool checked) override;
     [[nodiscard]] bool WriteEnabled() const override;
     void SetWriteEnabled(bool enabled) override;
     void SetProgressMaximum(std::int64_t maximum) override;
@@ -105,6 +108,7 @@ class QtMainView final : public QWidget, public MainView {
     QLineEdit* edStatus_ = nullptr;
     QPlainTextEdit* edInfo_ = nullptr;
     AddSilentCheckBox* chkAddSilent_ = nullptr;
+    QCheckBox* chkRepair_ = nullptr;
     QPushButton* cmdSource_ = nullptr;
     QPushButton* cmdTarget_ = nullptr;
     QPushButton* cmdWrite_ = nullptr;

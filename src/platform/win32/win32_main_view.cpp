@@ -27,7 +27,7 @@ constexpr const wchar_t* kCaption = L"Velmora";
 // the box it names, so its Alt key moves there.
 enum Control : int {
     fr1, lbl1, ed_Source, cmd_Source, lbl2, ed_Target, cmd_Target,
-    fr2, lbl3, ed_Delay, lbl4, ed_EndDelay, chk_AddSilent, cmd_Write,
+    fr2, lbl3, ed_Delay, lbl4, ed_EndDelay, chk_AddSilent, chk_Repair, cmd_Write,
     fr_Info, ed_Info,
     fr3, lbl5, ed_Status, lbl6, pro_Status,
     kControlCount
@@ -60,6 +60,7 @@ const std::array<ControlLayout, kControlCount> kControls{{
     {L"EDIT", L"0", kBox},
     // Three states, set by the program only: the user's clicks are handled below.
     {L"BUTTON", L"Add s&ilence at start", WS_TABSTOP | BS_3STATE},
+    {L"BUTTON", L"&Repair damaged frames", WS_TABSTOP | BS_AUTOCHECKBOX},
     {L"BUTTON", L"&Write", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED},
     {L"BUTTON", L"Information", BS_GROUPBOX},
     {L"EDIT", L"", WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
@@ -396,9 +397,9 @@ int PlaceFiles(Placer& p, int y) {
     return y + filesHeight + p.margin;
 }
 
-// Correction: the delays, the check box and Write on one row.
+// Correction: the delays on one row, the check boxes and Write on the next.
 int PlaceCorrection(Placer& p, int y) {
-    const int correctionHeight = p.title + p.row + p.pad;
+    const int correctionHeight = p.title + p.row + p.gap + p.row + p.pad;
     p.Place(fr2, p.margin, y, p.width - 2 * p.margin, correctionHeight);
     int x = p.inner;
     const int rowY = y + p.title;
@@ -410,8 +411,11 @@ int PlaceCorrection(Placer& p, int y) {
     x += p.S(100);
     p.Place(ed_EndDelay, x, rowY, p.S(70), p.row);
     x += p.S(70) + p.S(16);
-    p.Place(chk_AddSilent, x, rowY, p.innerRight - p.buttonWidth - p.gap - x, p.row);
-    p.Place(cmd_Write, p.innerRight - p.buttonWidth, rowY, p.buttonWidth, p.row);
+    const int secondY = rowY + p.row + p.gap;
+    p.Place(chk_AddSilent, p.inner, secondY, p.S(180), p.row);
+    p.Place(chk_Repair, p.inner + p.S(196), secondY,
+            p.innerRight - p.buttonWidth - p.gap - p.inner - p.S(196), p.row);
+    p.Place(cmd_Write, p.innerRight - p.buttonWidth, secondY, p.buttonWidth, p.row);
     return y + correctionHeight + p.margin;
 }
 
@@ -485,6 +489,14 @@ int Win32MainView::AddSilentValue() const {
         default:
             return 0;
     }
+}
+
+bool Win32MainView::RepairChecked() const {
+    return ::SendMessageW(controls_[chk_Repair], BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32MainView::SetRepairChecked(bool checked) {
+    ::SendMessageW(controls_[chk_Repair], BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void Win32MainView::SetAddSilentValue(int value) {

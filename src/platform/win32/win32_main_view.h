@@ -34,6 +34,8 @@ class Win32MainView final : public MainView {
     void SetText(TextBox box, const std::string& text) override;
     [[nodiscard]] int AddSilentValue() const override;
     void SetAddSilentValue(int value) override;
+    [[nodiscard]] bool RepairChecked() const override;
+    void SetRepairChecked(bool checked) override;
     [[nodiscard]] bool WriteEnabled() const override;
     void SetWriteEnabled(bool enabled) override;
     void SetProgressMaximum(std::int64_t maximum) override;
