@@ -331,6 +331,9 @@ class FrameEdit : public FrameHolder {
             ++state.framesWritten;
             return Flush() && target_.WriteFrames(frame.data(), frame.size());
         }
+        if (!run_.empty() && frame.data() != run_.data() + run_.size() && !Flush()) {
+            return false;  // bytes left behind by a repair lie between
+        }
         if (run_.empty()) {
             run_ = frame;
         } else {

@@ -158,7 +158,7 @@ std::optional<ReadEnd> FrameReader::RepairUnit(ReadFrame& frame, const FrameFact
         const std::int64_t at = walked_;
         const auto bytes = static_cast<std::int64_t>(inside - begin_);
         begin_ = inside;
-        return Repaired(frame, {Repair::Kind::Junk, at, bytes}, lastFacts_);
+        return Repaired(frame, {Repair::Kind::Junk, at, bytes}, first_ ? facts : lastFacts_);
     }
     if (!crcHolds) {
         const Repair repair{Repair::Kind::CrcError, walked_, facts.length, 1};
@@ -232,11 +232,13 @@ ReadEnd FrameReader::Repaired(ReadFrame& frame, Repair repair, const FrameFacts&
         walked_ += repair.bytes;
         // The time the bytes stood for, in a stream of one rate; a stream whose rate varies
         // cannot know it.
-        if (variableRate_ || lastFacts_.meanLength <= 0.0) {
+        // Before any sound unit, the cut-short one's own header gives the rate.
+        const double mean = lastFacts_.meanLength > 0.0 ? lastFacts_.meanLength : facts.meanLength;
+        if (variableRate_ || mean <= 0.0) {
             repair.timeUnknown = true;
         } else {
             repair.units = static_cast<std::int64_t>(
-                std::nearbyint(static_cast<double>(repair.bytes) / lastFacts_.meanLength));
+                std::nearbyint(static_cast<double>(repair.bytes) / mean));
         }
     } else {
         walked_ += repair.bytes;

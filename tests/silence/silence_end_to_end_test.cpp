@@ -138,19 +138,11 @@ const Row kRows[] = {
      [](Bytes& stream) { stream = test::WithExtensionSubstreams(stream); }, {}},
 };
 
-// Decodes strictly to interleaved 16-bit samples, every sample the frames hold (no trimming
-// of encoder delay, or it would move audio into the silence).
 std::vector<std::int16_t> Decode(const std::string& file) {
-    const std::string pcm = file + ".pcm";
-    const auto r = test::RunCommand(
-        "ffmpeg -nostdin -v error -xerror -err_detect crccheck+explode -flags2 +skip_manual -i " +
-        ShellQuote(file) + " -f s16le -y " + ShellQuote(pcm));
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    const Bytes bytes = test::ReadFile(pcm);
-    std::vector<std::int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
+    test::Decoded decoded = test::DecodeStrictly(file);
+    EXPECT_EQ(decoded.exitStatus, 0) << decoded.errors;
+    EXPECT_EQ(decoded.errors, "");
+    return std::move(decoded.samples);
 }
 
 class SilenceEndToEnd : public testing::TestWithParam<Row> {

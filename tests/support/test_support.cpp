@@ -8,6 +8,7 @@
 #endif
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -73,6 +74,19 @@ Bytes ReadFile(const fs::path& path) {
 std::string ReadTextFile(const fs::path& path) {
     const Bytes bytes = ReadFile(path);
     return std::string(bytes.begin(), bytes.end());
+}
+
+Decoded DecodeStrictly(const std::string& file) {
+    const std::string pcm = file + ".pcm";
+    const CommandResult r = RunCommand(
+        "ffmpeg -nostdin -v error -xerror -err_detect crccheck+explode -flags2 +skip_manual -i " +
+        ShellQuote(file) + " -f s16le -y " + ShellQuote(pcm));
+    Decoded decoded{{}, r.err, r.exitStatus};
+    const Bytes bytes = ReadFile(pcm);
+    decoded.samples.resize(bytes.size() / 2);
+    std::memcpy(decoded.samples.data(), bytes.data(), decoded.samples.size() * 2);
+    std::filesystem::remove(pcm);
+    return decoded;
 }
 
 const std::string kProgram = std::string(VELMORA_BINARY_DIR) + "/src/velmora";

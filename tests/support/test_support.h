@@ -52,6 +52,16 @@ extern const std::string kProgram;
 // Single-quotes a text for the shell.
 [[nodiscard]] std::string ShellQuote(const std::string& text);
 
+// A strict decode by ffmpeg (every CRC checked, any error fatal) to interleaved 16-bit
+// samples, every sample the frames hold: no trimming of encoder delay, which would move
+// audio across the edits. `errors` is what the decoder said; empty for a sound stream.
+struct Decoded {
+    std::vector<std::int16_t> samples;
+    std::string errors;
+    int exitStatus = -1;
+};
+[[nodiscard]] Decoded DecodeStrictly(const std::string& file);
+
 // Fails the calling test (ADD_FAILURE) and returns false when ffmpeg or ffprobe is missing,
 // so a machine without them cannot pass silently.
 [[nodiscard]] bool HaveFfmpeg();
