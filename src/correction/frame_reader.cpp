@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "formats/byte_order.h"
 
 namespace velmora {
 
@@ -39,9 +38,10 @@ FrameReader::FrameReader(InputFile& source, std::int64_t audioBytes, const Optio
       facts_(options.fileType),
       crcHolds_(FormatOf(options.fileType).crcHolds),
       options_(options),
+      precheck_(options.fileType, options.byteSwapped),
       wanted_(kLookahead),
       toRead_(audioBytes) {
-    reader_.emplace(source, audioBytes, kBlockBytes, kRoomBefore, kBlocks);
+    reader_.emplace(source, audioBytes, kBlockBytes, kRoomBefore, kBlocks, &precheck_);
     observer_.SetProgressMaximum(audioBytes);
 }
 
@@ -70,7 +70,7 @@ ReadEnd FrameReader::Next(ReadFrame& frame) {
         if (belongs && fits) {
             const std::span<const std::uint8_t> bytes(Bytes() + begin_,
                                                       static_cast<std::size_t>(facts.length));
-            const bool crcHolds = crcHolds_ == nullptr || crcHolds_(bytes);
+            const bool crcHolds = CrcHolds(bytes);
             if (options_.repair) {
                 if (const auto repaired = RepairUnit(frame, facts, crcHolds)) {
                     return *repaired;
@@ -95,6 +95,22 @@ ReadEnd FrameReader::Next(ReadFrame& frame) {
         }
         return SkipJunk(frame);
     }
+}
+
+bool FrameReader::CrcHolds(std::span<const std::uint8_t> unit) {
+    if (crcHolds_ == nullptr) {
+        return true;
+    }
+    while (!checked_.empty() && checked_.front().start < walked_) {
+        checked_.pop_front();
+    }
+    if (!checked_.empty() && checked_.front().start == walked_ &&
+        checked_.front().length == static_cast<std::int64_t>(unit.size())) {
+        const bool holds = checked_.front().crcHolds;
+        checked_.pop_front();
+        return holds;
+    }
+    return crcHolds_(unit);
 }
 
 bool FrameReader::Belongs(const FrameFacts& facts) const {
@@ -295,10 +311,8 @@ std::optional<ReadEnd> FrameReader::Refill() {
 }
 
 void FrameReader::Join(ReadAhead::Block next) {
-    if (options_.byteSwapped) {
-        // Every block but the last holds whole words, so words never straddle two blocks.
-        SwapWords(std::span(next.bytes.data() + next.start, next.size));
-    }
+    // The reading thread has swapped a byte-swapped source's words already.
+    checked_.insert(checked_.end(), next.checked.begin(), next.checked.end());
     const std::size_t keep = lastFrameLength_ > 0 ? lastFrame_ : begin_;
     const std::size_t carry = end_ - keep;
     std::size_t start = next.start - std::min(carry, next.start);

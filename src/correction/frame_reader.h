@@ -4,10 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 #include <vector>
 
+#include "correction/crc_precheck.h"
 #include "correction/read_ahead.h"
 #include "correction/write_observer.h"
 #include "formats/file_type.h"
@@ -98,6 +100,9 @@ class FrameReader {
         return facts_.Read(std::span(Bytes() + at, end_ - at));
     }
     [[nodiscard]] bool Belongs(const FrameFacts& facts) const;
+    // Whether the unit at begin_ holds its check words: as the reading thread found, or
+    // looked at here where it did not get that far.
+    [[nodiscard]] bool CrcHolds(std::span<const std::uint8_t> unit);
     // Takes the unit at begin_ as a sound one.
     ReadEnd Take(ReadFrame& frame, const FrameFacts& facts, bool crcHolds);
     // Whether a unit of the stream starts at `at` and the next ones follow it, up to three,
@@ -125,6 +130,8 @@ class FrameReader {
     FrameFactsReader facts_;
     bool (*crcHolds_)(std::span<const std::uint8_t> unit);
     Options options_;
+    CrcPrecheck precheck_;
+    std::deque<ReadAhead::CheckedUnit> checked_;
     std::optional<ReadAhead> reader_;
     ReadAhead::Block window_;  // the block being walked, with what was left of the one before
     std::size_t begin_ = 0;    // first byte not yet walked

@@ -12,9 +12,11 @@
 namespace velmora {
 
 ReadAhead::ReadAhead(InputFile& source, std::int64_t count, std::size_t blockBytes,
-                     std::size_t roomBefore, int blocks)
+                     std::size_t roomBefore, int blocks, BlockWork* work)
     : source_(source),
-      left_(std::max<std::int64_t>(count, 0)),
+      work_(work),
+      count_(std::max<std::int64_t>(count, 0)),
+      left_(count_),
       blockBytes_(blockBytes),
       roomBefore_(roomBefore) {
     free_.resize(static_cast<std::size_t>(std::max(blocks, 1)));
@@ -60,11 +62,16 @@ bool ReadAhead::ReadInto(std::vector<std::uint8_t>& memory, Block& block) {
         memory.resize(roomBefore_ + blockBytes_);
     }
     block.start = roomBefore_;
+    block.offset = count_ - left_;
     block.size = source_.Read(memory.data() + roomBefore_, wanted);
     block.failed = block.size < wanted;
     block.bytes = std::move(memory);
     // After a failure nothing further is read: the walk stops at this block.
     left_ = block.failed ? 0 : left_ - static_cast<std::int64_t>(block.size);
+    if (work_ != nullptr) {
+        // The bytes are still in this processor's cache.
+        work_->Done(block, left_ <= 0);
+    }
     return true;
 }
 
