@@ -25,7 +25,7 @@ _velmora() {
     esac
     if [[ "$cur" == /* ]]; then
         # A switch, or a name from the root folder.
-        local switches=$'/Source\n/Target\n/Startdelay\n/Enddelay\n/Silence\n/Nosilence'
+        local switches=$'/Source\n/Target\n/Startdelay\n/Enddelay\n/Silence\n/Nosilence\n/Repair\n/Norepair'
         COMPREPLY=($(compgen -W "$switches"$'\n/Close\n/Hidden' -- "$cur"))
         _velmora_streams "$cur"
     elif [[ "$cur" == -* && $COMP_CWORD -eq 1 ]]; then

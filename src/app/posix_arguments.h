@@ -22,7 +22,8 @@ namespace velmora {
 // - a switch's value is the next argument taken whole, blanks kept, with no quote handling,
 //   unless that argument is itself a switch; a missing or empty value is an error;
 // - a delay is an optionally signed whole number of milliseconds, nothing else;
-// - a switch given twice, a flag given a value and /Silence with /Nosilence are errors;
+// - a switch given twice, a flag given a value, /Silence with /Nosilence and /Repair with
+//   /Norepair are errors;
 // - other arguments (words without a leading "/") are ignored, as text between switches is
 //   in the raw form;
 // - no arguments: interactive; exactly one argument that is not a switch: a bare source

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "correction/frame_reader.h"
+#include "correction/layer3_reservoir.h"
 #include "formats/byte_order.h"
 #include "formats/format_table.h"
 #include "formats/frame_facts.h"
@@ -165,9 +166,11 @@ class FrameEdit : public FrameHolder {
     // `repairSilence` holds the silent units that replace damaged ones (none loaded: copies
     // of the unit before them); `framesStart` is where the frames begin in the source.
     FrameEdit(TargetStream& target, const CorrectionPlan& plan, const StreamInfo& info,
-              const StreamInfo& repairSilence, std::int64_t framesStart, WriteObserver& observer)
+              const StreamInfo& repairSilence, std::int64_t framesStart, bool layer3,
+              WriteObserver& observer)
         : target_(target), plan_(plan), info_(info), repairSilence_(repairSilence),
-          framesStart_(framesStart), observer_(observer), recent_(plan.cutEndFrames) {}
+          framesStart_(framesStart), observer_(observer), recent_(plan.cutEndFrames),
+          reservoir_(layer3) {}
 
     // Walks the frames the reader yields; the state tells how it ended. The source is read
     // up to their end when the walk finished.
@@ -222,7 +225,9 @@ class FrameEdit : public FrameHolder {
             if (!frame.crcHolds) {
                 NoteCrcError(frame.facts, state);
             }
-            if (!TakeFrame(frame.bytes, state)) {
+            const std::vector<std::uint8_t>* emptied = reservoir_.Pass(frame.bytes);
+            if (!(emptied != nullptr ? TakeFrame(*emptied, state, false)
+                                     : TakeFrame(frame.bytes, state))) {
                 return CopyEnd::WriteFailed;
             }
             ++state.sourceFrames;
@@ -263,8 +268,23 @@ class FrameEdit : public FrameHolder {
         }
         state.silentUnitsPut += repair.units;
         const std::vector<std::uint8_t> last(reader.LastFrame().begin(), reader.LastFrame().end());
+        // A whole Layer III frame is emptied rather than replaced: later frames take the
+        // start of their main data from its bytes.
+        const std::vector<std::uint8_t>* emptied = nullptr;
+        if (reservoir_.Watching() && !frame.bytes.empty()) {
+            std::vector<std::uint8_t> mended(frame.bytes.begin(), frame.bytes.end());
+            if (repair.kind == Repair::Kind::LostHeader) {
+                std::copy_n(last.begin(), std::min(last.size(), reader.SyncBytes()), mended.begin());
+            }
+            const std::vector<std::uint8_t>& replaced = reservoir_.Replace(mended);
+            emptied = replaced.empty() ? nullptr : &replaced;
+        } else if (repair.units > 0) {
+            reservoir_.Lose();  // silence stands where frames' bytes were
+        }
         for (std::int64_t n = 0; n < repair.units; ++n) {
-            const std::vector<std::uint8_t>& unit = copies ? last : NextRepairUnit();
+            const std::vector<std::uint8_t>& unit = emptied != nullptr ? *emptied
+                                                    : copies           ? last
+                                                                       : NextRepairUnit();
             if (unit.empty()) {
                 continue;  // nothing sound before the damage to copy
             }
@@ -411,6 +431,7 @@ class FrameEdit : public FrameHolder {
     bool writingShown_ = false;
     std::int64_t repairUnits_ = 0;
     std::int64_t repairBytes_ = 0;
+    Layer3Reservoir reservoir_;
 };
 
 // An info frame (Xing, Info, VBRI) carries no audio: it is copied first and brought up to
@@ -513,7 +534,9 @@ CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sou
             LoadSilentFrame(repairSilence, fileType, 1);
         }
     }
-    FrameEdit walk(target, plan, info, repairSilence, framesStart, observer);
+    const bool layer3 = fileType == FileType::MpegAudio &&
+                        DecodeMpegAudioHeader(info.FirstUnit).layerCode == 1;
+    FrameEdit walk(target, plan, info, repairSilence, framesStart, layer3, observer);
     const FrameReader::Options options{
         .fileType = fileType,
         .firstFrameLength = info.FrameLength,

@@ -178,8 +178,11 @@ std::optional<ReadEnd> FrameReader::RepairUnit(ReadFrame& frame, const FrameFact
     }
     if (!crcHolds) {
         const Repair repair{Repair::Kind::CrcError, walked_, facts.length, 1};
+        const std::size_t unit = begin_;
         begin_ = next;
-        return Repaired(frame, repair, facts);
+        Repaired(frame, repair, facts);
+        frame.bytes = std::span(Bytes() + unit, static_cast<std::size_t>(facts.length));
+        return ReadEnd::Repaired;
     }
     return std::nullopt;  // sound; what follows it is looked at next
 }
@@ -208,8 +211,11 @@ std::optional<ReadEnd> FrameReader::RepairHere(ReadFrame& frame) {
         return std::nullopt;
     }
     const Repair repair{Repair::Kind::LostHeader, walked_, facts.length, 1};
+    const std::size_t unit = begin_;
     begin_ = next;
-    return Repaired(frame, repair, facts);
+    Repaired(frame, repair, facts);
+    frame.bytes = std::span(Bytes() + unit, static_cast<std::size_t>(facts.length));
+    return ReadEnd::Repaired;
 }
 
 ReadEnd FrameReader::SkipJunk(ReadFrame& frame) {

@@ -61,7 +61,9 @@ struct ReadFrame {
     FrameFacts facts;
     // The unit's check words hold, or its format has none.
     bool crcHolds = true;
-    Repair repair;  // for ReadEnd::Repaired; facts are then the last sound unit's
+    // For ReadEnd::Repaired; facts are then the last sound unit's, and bytes the damaged
+    // unit's own for a whole one (its sync word as the source has it), else empty.
+    Repair repair;
 };
 
 class FrameReader {
@@ -91,6 +93,8 @@ class FrameReader {
     [[nodiscard]] std::span<const std::uint8_t> LastFrame() const;
     // Bytes of whole frames walked: where a damaged piece begins.
     [[nodiscard]] std::int64_t Walked() const { return walked_; }
+    // The leading bytes every unit of the stream shares (a destroyed sync word's stand-in).
+    [[nodiscard]] std::size_t SyncBytes() const { return FormatOf(options_.fileType).syncBytes; }
     // Stops reading ahead, so that the source can be read further from where the frames end.
     void Stop() { reader_.reset(); }
 

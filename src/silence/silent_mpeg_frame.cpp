@@ -178,4 +178,31 @@ std::optional<std::vector<std::uint8_t>> BuildSilentMpegFrame(const SilentMpegFr
     return frame;
 }
 
+bool EmptyLayer3Granules(std::span<std::uint8_t> frame) {
+    const MpegAudioHeader header = DecodeMpegAudioHeader(frame);
+    const std::size_t sideInfo = MpegAudioSideInfoBytes(header);
+    const std::int64_t start = 8 * (header.protectionBit == 0 ? 6 : 4);
+    if (header.layerCode != kLayer3 ||
+        frame.size() * 8 < static_cast<std::size_t>(start) + 8 * sideInfo) {
+        return false;
+    }
+    // Everything but the granules' window and table choices is 0: main_data_begin, private
+    // bits, scfsi, and per granule and channel the lengths, gains and scale factor sizes.
+    SilentMpegFrameParams params;
+    params.versionId = header.versionId;
+    params.channelMode = header.channelMode;
+    BitWriter empty;
+    WriteEmptySideInfo(empty, params, header.channelMode == kSingleChannel ? 1 : 2);
+    const std::vector<std::uint8_t> bits = empty.Bytes();
+    std::copy_n(bits.begin(), sideInfo, frame.begin() + start / 8);
+    if (header.protectionBit == 0) {
+        const auto bytes = std::span<const std::uint8_t>(frame);
+        std::uint16_t crc = Crc16Bits(bytes.subspan(2), kHeaderBits - 16, kCrcStart);
+        crc = Crc16Bits(bytes.subspan(6), static_cast<std::int64_t>(8 * sideInfo), crc);
+        frame[4] = static_cast<std::uint8_t>(crc >> 8);
+        frame[5] = static_cast<std::uint8_t>(crc & 0xFF);
+    }
+    return true;
+}
+
 }  // namespace velmora

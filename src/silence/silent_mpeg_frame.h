@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace velmora {
@@ -41,5 +42,12 @@ struct SilentMpegFrameParams {
 // the rates give.
 [[nodiscard]] std::optional<std::vector<std::uint8_t>> BuildSilentMpegFrame(
     const SilentMpegFrameParams& params);
+
+// A Layer III frame that decodes to silence in place of the one given: its header, side
+// information that codes no bits (main_data_begin 0, so it takes nothing from frames before,
+// which may be lost), and the bytes after the side information as they were, since later
+// frames take their start from them. The CRC is made to fit. False where the frame is too
+// short for its side information or is no Layer III frame.
+bool EmptyLayer3Granules(std::span<std::uint8_t> frame);
 
 }  // namespace velmora

@@ -144,19 +144,22 @@ enum class Damage { FlippedPayload, LostSync, Cut184Bytes, JunkBetween, Run20Fra
 struct DamageRow {
     Damage damage;
     const char* name;
-    // Frames after the first damaged one before the decode is the clean stream's again.
+    // Frames after the first damaged one before the decode is the clean stream's again; for
+    // Layer III, whose frames take bytes from up to three frames before them, where frames'
+    // bytes are lost.
     int settle;
+    int layer3Settle;
 };
 
 const DamageRow kDamage[] = {
-    {Damage::FlippedPayload, "24 payload bytes flipped in frame 50", 2},
-    {Damage::LostSync, "sync word of frame 50 destroyed", 2},
-    {Damage::Cut184Bytes, "184 bytes cut out of frame 50", 2},
-    // Under half of the shortest frame here (MP2's 576 bytes): junk that stands for no time.
-    {Damage::JunkBetween, "200 junk bytes after frame 50", 2},
-    {Damage::Run20Frames, "frames 50 to 69 overwritten", 21},
-    {Damage::First, "184 bytes cut out of the first frame", 2},
-    {Damage::Last, "sync word of the last frame destroyed", 1},
+    {Damage::FlippedPayload, "24 payload bytes flipped in frame 50", 2, 2},
+    {Damage::LostSync, "sync word of frame 50 destroyed", 2, 2},
+    {Damage::Cut184Bytes, "184 bytes cut out of frame 50", 2, 4},
+    // Under half of the shortest frame here (MP3's 384 bytes): junk that stands for no time.
+    {Damage::JunkBetween, "150 junk bytes after frame 50", 2, 2},
+    {Damage::Run20Frames, "frames 50 to 69 overwritten", 21, 23},
+    {Damage::First, "184 bytes cut out of the first frame", 2, 4},
+    {Damage::Last, "sync word of the last frame destroyed", 1, 1},
 };
 
 // The damaged copy, and the frame (from 0) where the damage starts.
@@ -183,7 +186,7 @@ std::pair<Bytes, std::size_t> Damaged(const Bytes& clean, const std::vector<std:
             bytes.erase(bytes.begin() + at + 100, bytes.begin() + at + 284);
             break;
         case Damage::JunkBetween: {
-            const Bytes junk = Noise(200, 5);
+            const Bytes junk = Noise(150, 5);
             bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(starts[frame + 1]),
                          junk.begin(), junk.end());
             break;
@@ -202,7 +205,7 @@ std::pair<Bytes, std::size_t> Damaged(const Bytes& clean, const std::vector<std:
 // or two later. Without it, the Part's behaviour: damage ends the write with nothing left.
 TEST(DamagedStreams, RepairKeepsTheTimingAndSaysWhatItDid) {
     ASSERT_TRUE(test::HaveFfmpeg());
-    for (const Stream& stream : {kAc3, kAc3At44, kEac3, kMp2, kDts}) {
+    for (const Stream& stream : {kAc3, kAc3At44, kEac3, kMp2, kMp3, kDts}) {
         test::ScratchDir dir;
         const std::string cleanFile = dir.File(std::string("clean.") + stream.extension);
         const Bytes clean = MakeStream(stream, cleanFile);
@@ -232,7 +235,9 @@ TEST(DamagedStreams, RepairKeepsTheTimingAndSaysWhatItDid) {
             const test::Decoded got = test::DecodeStrictly(target);
             EXPECT_EQ(got.errors, "");
             ASSERT_EQ(got.samples.size(), expected.samples.size());
-            const std::size_t from = (frame + static_cast<std::size_t>(row.settle)) * perFrame;
+            const int settle =
+                std::string(stream.extension) == "mp3" ? row.layer3Settle : row.settle;
+            const std::size_t from = (frame + static_cast<std::size_t>(settle)) * perFrame;
             EXPECT_TRUE(std::equal(got.samples.begin(),
                                    got.samples.begin() + static_cast<std::ptrdiff_t>(frame * perFrame),
                                    expected.samples.begin()));

@@ -121,6 +121,11 @@ TEST(WindowsPrograms, BatchRunsMatchTheLinuxProgram) {
     const std::string cli = Program("velmora-cli.exe");
     const std::string gui = Program("velmora.exe");
     const std::string src = WindowsName(source);
+    // The same stream with the sync word of its 51st frame destroyed, for a repair.
+    const std::string damaged = dir.File("damaged.ac3");
+    test::Bytes bytes = test::ReadFile(PathFromUtf8(source));
+    bytes[50 * 1792] = 0;
+    test::WriteFile(PathFromUtf8(damaged), bytes);
 
     struct Row {
         const char* name;
@@ -131,6 +136,7 @@ TEST(WindowsPrograms, BatchRunsMatchTheLinuxProgram) {
         bool printsReport;
         // The console program says so when a run would have shown the window.
         bool wantsWindow;
+        bool repairs = false;  // of the damaged stream
     };
     const std::vector<Row> rows = {
         {"quoted paths with blanks and a non-ASCII name",
@@ -146,6 +152,9 @@ TEST(WindowsPrograms, BatchRunsMatchTheLinuxProgram) {
          "cmd /c velmora-cli.exe /Source \"" + src + "\" /Target \"{T}\" /Startdelay 120 "
          "/Enddelay -200 /Close",
          "/Startdelay 120 /Enddelay -200", true, true},
+        {"a repair", "\"" + cli + "\" /Source \"" + WindowsName(damaged) +
+                         "\" /Target \"{T}\" /Startdelay -100 /Repair /Hidden",
+         "/Startdelay -100 /Repair", true, false, true},
     };
     int index = 0;
     for (const Row& row : rows) {
@@ -164,14 +173,17 @@ TEST(WindowsPrograms, BatchRunsMatchTheLinuxProgram) {
 
         const std::string linuxTarget = folder + "/linux/fixed ü.ac3";
         const auto linux = test::RunCommand(std::string(VELMORA_LINUX_PROGRAM) + " /Source " +
-                                            test::ShellQuote(source) + " /Target " +
+                                            test::ShellQuote(row.repairs ? damaged : source) +
+                                            " /Target " +
                                             test::ShellQuote(linuxTarget) + " " +
                                             row.linuxSwitches + " /Hidden");
         ASSERT_EQ(linux.exitStatus, 0) << linux.err;
         EXPECT_EQ(windows.exitStatus, 0u) << windows.err;
-        EXPECT_EQ(windows.err, row.wantsWindow ? "velmora: the console program shows no window "
-                                                 "(velmora.exe does); running without one.\r\n"
-                                               : "");
+        EXPECT_EQ(windows.err,
+                  row.wantsWindow ? "velmora: the console program shows no window "
+                                    "(velmora.exe does); running without one.\r\n"
+                  : row.repairs   ? "1 damaged frame replaced by silence; the timing is kept.\r\n"
+                                  : "");
         const test::Bytes written = test::ReadFile(PathFromUtf8(target));
         EXPECT_GT(written.size(), 100000u);
         EXPECT_EQ(written, test::ReadFile(PathFromUtf8(linuxTarget)));
