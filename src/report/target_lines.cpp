@@ -63,6 +63,23 @@ std::string RepairLine(const Repair& repair, std::int64_t frameNumber, const std
            (repair.units == 1 || copies ? "" : "s") + " in their place.";
 }
 
+std::string DamageWarning(const Repair& repair, std::int64_t frameNumber, const std::string& time,
+                          std::int64_t sourceByte) {
+    const std::string place = " at " + time + " (byte " + std::to_string(sourceByte) + ")";
+    switch (repair.kind) {
+        case Repair::Kind::CrcError:
+            return "WARNING> Frame " + std::to_string(frameNumber) + place +
+                   " has a CRC error.\r\n";
+        case Repair::Kind::LostHeader:
+            return "WARNING> Frame " + std::to_string(frameNumber) + place +
+                   " has lost its sync word.\r\n";
+        case Repair::Kind::Junk:
+            break;
+    }
+    return "WARNING> " + std::to_string(repair.bytes) + (repair.bytes == 1 ? " byte" : " bytes") +
+           place + (repair.bytes == 1 ? " is" : " are") + " no frame.\r\n";
+}
+
 std::string MoreRepairsLine(std::int64_t more) {
     return "... and " + std::to_string(more) + (more == 1 ? " repair" : " repairs") + " more.";
 }

@@ -25,6 +25,10 @@ namespace velmora {
                                      const std::string& time, std::int64_t sourceByte,
                                      bool copies);
 [[nodiscard]] std::string MoreRepairsLine(std::int64_t more);
+// The same finding before a write, as a warning of the source information: what is there,
+// not what the write will do with it.
+[[nodiscard]] std::string DamageWarning(const Repair& repair, std::int64_t frameNumber,
+                                        const std::string& time, std::int64_t sourceByte);
 // "3 damaged frames replaced by silence, 684 bytes of junk dropped; the timing is kept."
 [[nodiscard]] std::string RepairSummaryLine(const CopyState& copy);
 

@@ -6,6 +6,7 @@
 
 #include "analysis/analyse_source.h"
 #include "common/number_text.h"
+#include "correction/damage_preview.h"
 #include "formats/format_table.h"
 #include "platform/files/file_names.h"
 #include "silence/silent_frames.h"
@@ -133,7 +134,10 @@ void MainWindow::Analyse() {
     SourceAnalysis analysis = AnalyseSource(state_.SourceName, state_.fileType);
     state_.streamInfo = std::move(analysis.info);
     if (analysis.report) {
-        view_.SetText(TextBox::ed_Info, *analysis.report);
+        // Damage near the start is named before Write, as the writer's reader sees it.
+        view_.SetText(TextBox::ed_Info,
+                      *analysis.report +
+                          DamageNearTheStart(state_.SourceName, state_.streamInfo, state_.fileType));
     }
     // The check box is read now, so changing it after choosing the source counts at Write.
     LoadSilentFrame(state_.streamInfo, state_.fileType, view_.AddSilentValue());

@@ -91,7 +91,7 @@ class Win32MainView final : public MainView {
     // A one-line edit box just high enough for a line of text in its border.
     int editHeight_ = 0;
     // Indexed by the Control numbers of the .cpp file.
-    std::array<HWND__*, 21> controls_{};
+    std::array<HWND__*, 22> controls_{};
 };
 
 }  // namespace velmora
