@@ -3,6 +3,7 @@
 // strict decode against the undamaged stream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <random>
@@ -255,6 +256,47 @@ TEST(DamagedStreams, RepairKeepsTheTimingAndSaysWhatItDid) {
             EXPECT_NE(report.find("; the timing is kept.\r\n"), std::string::npos) << report;
             EXPECT_NE(r.err.find("; the timing is kept."), std::string::npos) << r.err;
         }
+    }
+}
+
+// More than a hundred damaged frames: the report names the first hundred and counts the
+// rest; a repairing run's standard error gets only the sum.
+TEST(DamagedStreams, TheFirstHundredAreNamedAndTheRestCounted) {
+    ASSERT_TRUE(test::HaveFfmpeg());
+    test::ScratchDir dir;
+    const std::string source = dir.File("source.ac3");
+    Bytes bytes = MakeStream(kAc3, source);
+    const std::vector<std::size_t> starts = FrameStarts(bytes, FileType::Ac3);
+    for (std::size_t frame = 0; frame < 120; ++frame) {
+        bytes[starts[frame] + 100] ^= 0xA5;
+    }
+    test::WriteFile(source, bytes);
+    const struct {
+        const char* repairSwitch;
+        const char* more;
+        std::size_t errorLines;
+    } rows[] = {
+        {"/Norepair", "... and 20 frames more with a CRC error, copied as they are.\r\n", 101},
+        {"/Repair", "... and 20 repairs more.\r\n120 damaged frames replaced by silence; the "
+                    "timing is kept.\r\n", 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.repairSwitch);
+        const std::string target = dir.File("target.ac3");
+        const auto r = test::RunVelmora(
+            {"/Source", source, "/Target", target, "/Startdelay", "0", row.repairSwitch, "/Hidden"});
+        ASSERT_EQ(r.exitStatus, 0) << r.err;
+        const std::string report = test::ReadTextFile(dir.File("target.txt"));
+        std::size_t named = 0;
+        for (std::size_t at = report.find("has a CRC error"); at != std::string::npos;
+             at = report.find("has a CRC error", at + 1)) {
+            ++named;
+        }
+        // The information before Write names what it finds in the first 64 frames too.
+        EXPECT_EQ(named, 100U + 64U) << report;
+        EXPECT_NE(report.find("Frame 100 at 00:00:03,168 "), std::string::npos) << report;
+        EXPECT_NE(report.find(row.more), std::string::npos) << report;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), row.errorLines) << r.err;
     }
 }
 

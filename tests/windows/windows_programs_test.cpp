@@ -245,7 +245,8 @@ constexpr int kLblSource = 101;
 constexpr int kEdSource = 102;
 constexpr int kEdTarget = 105;
 constexpr int kChkAddSilent = 112;
-constexpr int kCmdWrite = 113;
+constexpr int kChkRepair = 113;
+constexpr int kCmdWrite = 114;
 
 TEST(WindowsPrograms, WindowWritesAndKeepsTheCheckBoxForTheNextStart) {
     ASSERT_TRUE(test::HaveFfmpeg());
@@ -254,7 +255,7 @@ TEST(WindowsPrograms, WindowWritesAndKeepsTheCheckBoxForTheNextStart) {
     const std::string program = dir.File("velmora.exe");
     fs::copy_file(std::string(VELMORA_BINARY_DIR) + "/src/velmora.exe", program);
     test::WriteTextFile(dir.File("velmora.ini"),
-                        "[Settings]\r\nAdd Silence=0\r\nWindow Size=760x520\r\n");
+                        "[Settings]\r\nAdd Silence=0\r\nRepair=1\r\nWindow Size=760x520\r\n");
     const std::string source = dir.File("Evening News.ac3");
     MakeAc3(source, 3);
 
@@ -291,9 +292,10 @@ TEST(WindowsPrograms, WindowWritesAndKeepsTheCheckBoxForTheNextStart) {
     const std::string target = ControlText(window, kEdTarget);
     EXPECT_EQ(target, WindowsName(dir.File("Evening News_fix.ac3")));
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(window, kCmdWrite)));
-    // Restored from the file: unchecked.
+    // Restored from the file: silence unchecked, repair checked.
     EXPECT_EQ(::SendMessageW(::GetDlgItem(window, kChkAddSilent), BM_GETCHECK, 0, 0),
               BST_UNCHECKED);
+    EXPECT_EQ(::SendMessageW(::GetDlgItem(window, kChkRepair), BM_GETCHECK, 0, 0), BST_CHECKED);
 
     DWORD_PTR ignored = 0;
     ::SendMessageTimeoutW(::GetDlgItem(window, kChkAddSilent), BM_CLICK, 0, 0, SMTO_NORMAL,
@@ -315,6 +317,7 @@ TEST(WindowsPrograms, WindowWritesAndKeepsTheCheckBoxForTheNextStart) {
     ::CloseHandle(process.hProcess);
     const std::wstring ini = Wide(WindowsName(dir.File("velmora.ini")));
     EXPECT_EQ(::GetPrivateProfileIntW(L"Settings", L"Add Silence", 7, ini.c_str()), 1u);
+    EXPECT_EQ(::GetPrivateProfileIntW(L"Settings", L"Repair", 7, ini.c_str()), 1u);
     // The source's folder and the size, for the next start's dialogs and window.
     for (const auto& [key, value] :
          {std::pair{L"Last Folder", Wide(WindowsName(dir.Path().string()))},
