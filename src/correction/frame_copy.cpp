@@ -266,6 +266,9 @@ class FrameEdit : public FrameHolder {
         if (repair.kind == Repair::Kind::Junk) {
             state.junkBytes += repair.bytes;
         }
+        if (repair.kind == Repair::Kind::LostExtension) {
+            ++state.extensionsLeftOut;
+        }
         state.silentUnitsPut += repair.units;
         const std::vector<std::uint8_t> last(reader.LastFrame().begin(), reader.LastFrame().end());
         // A whole Layer III frame is emptied rather than replaced: later frames take the

@@ -53,6 +53,7 @@ struct CopyState {
     // stream of varying rate cost time that could not be known.
     std::int64_t silentUnitsPut = 0;
     std::int64_t junkBytes = 0;
+    std::int64_t extensionsLeftOut = 0;
     bool timeLost = false;
 };
 

@@ -57,8 +57,10 @@ ReadEnd FrameReader::Next(ReadFrame& frame) {
         observer_.SetProgressValue(walked_);
         Prefetch();
         const FrameFacts facts = FactsAt(begin_);
-        if (first_) {
+        if (!keyKnown_) {
+            // The first unit's, even when a repair takes its place.
             streamKey_ = facts.streamKey;
+            keyKnown_ = true;
         }
         const bool fits = facts.length > 0 && static_cast<std::size_t>(facts.length) <= available;
         const bool belongs = Belongs(facts);
@@ -124,7 +126,10 @@ ReadEnd FrameReader::Take(ReadFrame& frame, const FrameFacts& facts, bool crcHol
     if (!first_ && facts.rateCode != lastFacts_.rateCode) {
         variableRate_ = true;
     }
-    lastFacts_ = facts;
+    extended_ = extended_ || facts.extensionBytes > 0;
+    if (!(extensionLost_ && facts.extensionBytes == 0)) {
+        lastFacts_ = facts;  // a core without its extension says nothing of the mean
+    }
     lastFrame_ = begin_;
     lastFrameLength_ = length;
     lastFrameApart_.clear();
@@ -176,8 +181,16 @@ std::optional<ReadEnd> FrameReader::RepairUnit(ReadFrame& frame, const FrameFact
         begin_ = inside;
         return Repaired(frame, {Repair::Kind::Junk, at, bytes}, first_ ? facts : lastFacts_);
     }
-    if (!crcHolds) {
-        const Repair repair{Repair::Kind::CrcError, walked_, facts.length, 1};
+    // A unit of a stream with extensions, whose own is missing while something that is no
+    // unit follows: its extension is damaged.
+    const bool lostExtension = extended_ && facts.extensionBytes == 0 && !nextStands && crcHolds;
+    if (lostExtension && options_.fileType == FileType::Dts) {
+        extensionLost_ = true;
+        return std::nullopt;  // the core is sound: it goes out, the rest is left behind
+    }
+    if (!crcHolds || lostExtension) {
+        const Repair repair{lostExtension ? Repair::Kind::LostDependent : Repair::Kind::CrcError,
+                            walked_, facts.length, 1};
         const std::size_t unit = begin_;
         begin_ = next;
         Repaired(frame, repair, facts);
@@ -232,12 +245,15 @@ ReadEnd FrameReader::SkipJunk(ReadFrame& frame) {
             begin_ = found;
             break;
         }
-        // Nothing yet: the bytes searched go, and more are read.
+        // Nothing yet: the bytes searched go, and a block more is read.
         const std::size_t searched = std::max(from, until);
         skipped += static_cast<std::int64_t>(searched - begin_);
         begin_ = searched;
-        from = searched;
-        if (const auto ended = Refill()) {
+        const std::size_t wanted = wanted_;
+        wanted_ = end_ - begin_ + 1;
+        const auto ended = Refill();
+        wanted_ = wanted;
+        if (ended) {
             return *ended;
         }
         from = begin_;  // the bytes may have moved
@@ -250,11 +266,14 @@ ReadEnd FrameReader::SkipJunk(ReadFrame& frame) {
 }
 
 ReadEnd FrameReader::Repaired(ReadFrame& frame, Repair repair, const FrameFacts& facts) {
-    if (repair.kind == Repair::Kind::Junk) {
-        walked_ += repair.bytes;
+    walked_ += repair.bytes;
+    if (repair.kind == Repair::Kind::Junk && extensionLost_ &&
+        repair.bytes <= 2 * lastFacts_.extensionBytes) {
+        // What follows a core whose extension is damaged: that extension, no time of its own.
+        repair.kind = Repair::Kind::LostExtension;
+    } else if (repair.kind == Repair::Kind::Junk) {
         // The time the bytes stood for, in a stream of one rate; a stream whose rate varies
-        // cannot know it.
-        // Before any sound unit, the cut-short one's own header gives the rate.
+        // cannot know it. Before any sound unit, the cut-short one's own header gives the rate.
         const double mean = lastFacts_.meanLength > 0.0 ? lastFacts_.meanLength : facts.meanLength;
         if (variableRate_ || mean <= 0.0) {
             repair.timeUnknown = true;
@@ -262,9 +281,8 @@ ReadEnd FrameReader::Repaired(ReadFrame& frame, Repair repair, const FrameFacts&
             repair.units = static_cast<std::int64_t>(
                 std::nearbyint(static_cast<double>(repair.bytes) / mean));
         }
-    } else {
-        walked_ += repair.bytes;
     }
+    extensionLost_ = false;
     frame = {{}, facts, false, repair};
     return ReadEnd::Repaired;
 }

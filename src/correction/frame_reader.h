@@ -42,8 +42,10 @@ class FrameHolder {
 // What a repairing walk did with bytes that were no sound unit.
 struct Repair {
     enum class Kind {
-        CrcError,    // a whole unit whose check words fail
-        LostHeader,  // a whole unit whose sync word was destroyed
+        CrcError,      // a whole unit whose check words fail
+        LostHeader,    // a whole unit whose sync word was destroyed
+        LostDependent, // an E-AC-3 unit whose dependent frame is damaged: all of it goes
+        LostExtension, // a DTS-HD unit whose extension substream is damaged: the core stays
         Junk,        // bytes that are no unit (junk, or a unit cut short)
     };
     Kind kind = Kind::Junk;
@@ -147,10 +149,14 @@ class FrameReader {
     std::int64_t toRead_ = 0;
     std::int64_t walked_ = 0;
     bool first_ = true;
+    bool keyKnown_ = false;
     std::uint32_t streamKey_ = 0;
     // The last sound unit's facts, and whether the sound units so far shared one rate.
     FrameFacts lastFacts_;
     bool variableRate_ = false;
+    // The units carry extensions, and the last one's was found damaged.
+    bool extended_ = false;
+    bool extensionLost_ = false;
     // The last frame, kept apart while junk after it is walked, so that the junk need not be.
     std::vector<std::uint8_t> lastFrameApart_;
 };

@@ -58,7 +58,8 @@ FrameFacts Ac3UnitFacts(std::span<const std::uint8_t> bytes) {
         at += static_cast<std::size_t>(Eac3FrameLength(next));
     }
     // Dependent frames and further substreams add their own bytes to the mean.
-    facts.meanLength += static_cast<double>(static_cast<std::int64_t>(at) - facts.length);
+    facts.extensionBytes = static_cast<std::int64_t>(at) - facts.length;
+    facts.meanLength += static_cast<double>(facts.extensionBytes);
     facts.length = static_cast<std::int64_t>(at);
     return facts;
 }
@@ -102,6 +103,7 @@ FrameFacts DtsUnitFacts(std::span<const std::uint8_t> bytes) {
         at += static_cast<std::size_t>(substream);
     }
     facts.meanLength = static_cast<double>(at);
+    facts.extensionBytes = static_cast<std::int64_t>(at) - facts.length;
     facts.length = static_cast<std::int64_t>(at);
     return facts;
 }

@@ -28,6 +28,9 @@ struct FrameFacts {
     // The mean unit length at this rate, where 44.1 kHz AC-3 and padded MPEG audio mix two
     // lengths: bit rate * samples / sampling rate / 8. The unit's own length elsewhere.
     double meanLength = 0.0;
+    // Bytes of the unit after its first frame: E-AC-3 dependent frames and substreams,
+    // DTS-HD extension substreams.
+    std::int64_t extensionBytes = 0;
 
     bool operator==(const FrameFacts&) const = default;
 };

@@ -47,6 +47,14 @@ std::string RepairLine(const Repair& repair, std::int64_t frameNumber, const std
         case Repair::Kind::LostHeader:
             return "Frame " + std::to_string(frameNumber) + place + " has lost its sync word: " +
                    replaced;
+        case Repair::Kind::LostDependent:
+            return "Frame " + std::to_string(frameNumber) + place +
+                   " has a damaged dependent frame: " + replaced;
+        case Repair::Kind::LostExtension:
+            return std::to_string(repair.bytes) + " bytes" + place +
+                   " are the damaged extension substream of frame " +
+                   std::to_string(frameNumber - 1) +
+                   ": left out, its core kept (a receiver may lose the extension's lock here).";
         case Repair::Kind::Junk:
             break;
     }
@@ -73,6 +81,12 @@ std::string DamageWarning(const Repair& repair, std::int64_t frameNumber, const 
         case Repair::Kind::LostHeader:
             return "WARNING> Frame " + std::to_string(frameNumber) + place +
                    " has lost its sync word.\r\n";
+        case Repair::Kind::LostDependent:
+            return "WARNING> Frame " + std::to_string(frameNumber) + place +
+                   " has a damaged dependent frame.\r\n";
+        case Repair::Kind::LostExtension:
+            return "WARNING> The extension substream of frame " + std::to_string(frameNumber - 1) +
+                   place + " is damaged.\r\n";
         case Repair::Kind::Junk:
             break;
     }
@@ -94,6 +108,12 @@ std::string RepairSummaryLine(const CopyState& copy) {
     if (copy.junkBytes > 0) {
         line += (line.empty() ? "" : ", ") + std::to_string(copy.junkBytes) +
                 (copy.junkBytes == 1 ? " byte" : " bytes") + " of junk dropped";
+    }
+    if (copy.extensionsLeftOut > 0) {
+        line += (line.empty() ? "" : ", ") + std::to_string(copy.extensionsLeftOut) +
+                (copy.extensionsLeftOut == 1 ? " damaged extension substream"
+                                             : " damaged extension substreams") +
+                " left out, the core kept";
     }
     if (line.empty()) {
         line = "Nothing was replaced";

@@ -9,6 +9,8 @@
 #include <random>
 #include <string>
 
+#include "correction/dts_test_stream.h"
+#include "correction/eac3_test_stream.h"
 #include "formats/format_table.h"
 #include "silence/silent_mpeg_frame.h"
 #include "support/test_support.h"
@@ -45,6 +47,8 @@ struct Stream {
     std::function<Bytes()> build;  // a stream built here
     int sampleRate;
     bool crc;  // its CRCs cover the payload
+    // Each unit is its first frame and more (E-AC-3 dependent frames, DTS-HD substreams).
+    Bytes (*extend)(const Bytes&) = nullptr;
 };
 
 const Stream kAc3{"AC-3 48 kHz", "ac3", FileType::Ac3, "-ac 6 -c:a ac3 -b:a 448k", {}, 48000, true};
@@ -58,6 +62,10 @@ const Stream kMp3{"MP3", "mp3", FileType::MpegAudio,
                   false};
 const Stream kDts{"DTS", "dts", FileType::Dts, "-ac 2 -c:a dca -strict -2 -f dts", {}, 48000,
                   false};
+const Stream kEac3With71{"E-AC-3 7.1", "eac3", FileType::Ac3, "-ac 6 -c:a eac3 -b:a 448k", {},
+                         48000, true, test::WithDependentFrames};
+const Stream kDtsHd{"DTS-HD", "dts", FileType::Dts, "-ac 2 -c:a dca -strict -2 -f dts", {},
+                    48000, false, test::WithExtensionSubstreams};
 
 Bytes MakeStream(const Stream& stream, const std::string& file) {
     if (stream.build) {
@@ -68,7 +76,12 @@ Bytes MakeStream(const Stream& stream, const std::string& file) {
         std::to_string(stream.sampleRate) + "' " + stream.encoderOptions + " -y " +
         ShellQuote(file));
     EXPECT_EQ(r.exitStatus, 0) << r.err;
-    return test::ReadFile(file);
+    if (stream.extend == nullptr) {
+        return test::ReadFile(file);
+    }
+    const Bytes extended = stream.extend(test::ReadFile(file));
+    test::WriteFile(file, extended);
+    return extended;
 }
 
 // Where each frame starts, by the frames' own lengths.
@@ -140,7 +153,16 @@ TEST(DamagedStreams, AFrameWhoseOnlyFaultIsItsCrcIsCopiedAndNamed) {
     }
 }
 
-enum class Damage { FlippedPayload, LostSync, Cut184Bytes, JunkBetween, Run20Frames, First, Last };
+enum class Damage {
+    FlippedPayload,
+    LostSync,
+    Cut184Bytes,
+    JunkBetween,
+    Run20Frames,
+    First,
+    Last,
+    LostExtension,
+};
 
 struct DamageRow {
     Damage damage;
@@ -150,22 +172,34 @@ struct DamageRow {
     // bytes are lost.
     int settle;
     int layer3Settle;
+    // What the report says of it (for extensions: of an E-AC-3 unit, of a DTS-HD one).
+    const char* said;
+    const char* saidOfDts = nullptr;
 };
 
 const DamageRow kDamage[] = {
-    {Damage::FlippedPayload, "24 payload bytes flipped in frame 50", 2, 2},
-    {Damage::LostSync, "sync word of frame 50 destroyed", 2, 2},
-    {Damage::Cut184Bytes, "184 bytes cut out of frame 50", 2, 4},
+    {Damage::FlippedPayload, "24 payload bytes flipped in frame 50", 2, 2,
+     "has a CRC error: replaced by a silent frame."},
+    {Damage::LostSync, "sync word of frame 50 destroyed", 2, 2,
+     "has lost its sync word: replaced by a silent frame."},
+    // Junk with a silent frame in its place; in E-AC-3 7.1, a unit whose CRC fails.
+    {Damage::Cut184Bytes, "184 bytes cut out of frame 50", 2, 4, " silent frame"},
     // Under half of the shortest frame here (MP3's 384 bytes): junk that stands for no time.
-    {Damage::JunkBetween, "150 junk bytes after frame 50", 2, 2},
-    {Damage::Run20Frames, "frames 50 to 69 overwritten", 21, 23},
-    {Damage::First, "184 bytes cut out of the first frame", 2, 4},
-    {Damage::Last, "sync word of the last frame destroyed", 1, 1},
+    {Damage::JunkBetween, "150 junk bytes after frame 50", 2, 2,
+     "150 bytes at 00:00:0"},
+    {Damage::Run20Frames, "frames 50 to 69 overwritten", 21, 23, " silent frames in their place."},
+    {Damage::First, "184 bytes cut out of the first frame", 2, 4, " at 00:00:00,000 (byte 0) "},
+    {Damage::Last, "sync word of the last frame destroyed", 1, 1, "has lost its sync word"},
+    // E-AC-3 loses the whole unit to silence; DTS-HD keeps the core, which is all ffmpeg plays.
+    {Damage::LostExtension, "sync word of frame 50's dependent frame or substream destroyed", 2,
+     2, "Frame 50 at 00:00:01,568 (byte 112896) has a damaged dependent frame: replaced by a "
+        "silent frame.",
+     " are the damaged extension substream of frame 50: left out, its core kept"},
 };
 
 // The damaged copy, and the frame (from 0) where the damage starts.
 std::pair<Bytes, std::size_t> Damaged(const Bytes& clean, const std::vector<std::size_t>& starts,
-                                      Damage damage) {
+                                      FileType type, Damage damage) {
     Bytes bytes = clean;
     const std::size_t frame = damage == Damage::First  ? 0
                               : damage == Damage::Last ? starts.size() - 1
@@ -182,6 +216,14 @@ std::pair<Bytes, std::size_t> Damaged(const Bytes& clean, const std::vector<std:
             bytes[static_cast<std::size_t>(at)] = 0;
             bytes[static_cast<std::size_t>(at) + 1] = 0;
             break;
+        case Damage::LostExtension: {
+            // The unit's first frame ends where its header says; what follows is the rest.
+            const FrameFacts facts = ReadFrameFacts(type, std::span(clean).subspan(starts[frame]));
+            const auto rest = static_cast<std::size_t>(at + facts.length - facts.extensionBytes);
+            bytes[rest] = 0;
+            bytes[rest + 1] = 0;
+            break;
+        }
         case Damage::Cut184Bytes:
         case Damage::First:
             bytes.erase(bytes.begin() + at + 100, bytes.begin() + at + 284);
@@ -206,7 +248,7 @@ std::pair<Bytes, std::size_t> Damaged(const Bytes& clean, const std::vector<std:
 // or two later. Without it, the Part's behaviour: damage ends the write with nothing left.
 TEST(DamagedStreams, RepairKeepsTheTimingAndSaysWhatItDid) {
     ASSERT_TRUE(test::HaveFfmpeg());
-    for (const Stream& stream : {kAc3, kAc3At44, kEac3, kMp2, kMp3, kDts}) {
+    for (const Stream& stream : {kAc3, kAc3At44, kEac3, kEac3With71, kMp2, kMp3, kDts, kDtsHd}) {
         test::ScratchDir dir;
         const std::string cleanFile = dir.File(std::string("clean.") + stream.extension);
         const Bytes clean = MakeStream(stream, cleanFile);
@@ -215,11 +257,15 @@ TEST(DamagedStreams, RepairKeepsTheTimingAndSaysWhatItDid) {
         ASSERT_EQ(expected.errors, "");
         const std::size_t perFrame = expected.samples.size() / starts.size();
         for (const DamageRow& row : kDamage) {
-            if (row.damage == Damage::FlippedPayload && !stream.crc) {
-                continue;  // unseen where no CRC covers the samples
+            // Unseen where no CRC covers the samples; no extension to damage. A first unit
+            // cut short hides its extension from the analysis, whose silence then lacks it.
+            if ((row.damage == Damage::FlippedPayload && !stream.crc) ||
+                (row.damage == Damage::LostExtension && stream.extend == nullptr) ||
+                (row.damage == Damage::First && stream.extend != nullptr)) {
+                continue;
             }
             SCOPED_TRACE(std::string(stream.name) + ", " + row.name);
-            const auto [bytes, frame] = Damaged(clean, starts, row.damage);
+            const auto [bytes, frame] = Damaged(clean, starts, stream.type, row.damage);
             const std::string source = dir.File(std::string("source.") + stream.extension);
             test::WriteFile(source, bytes);
             const std::string target = dir.File(std::string("target.") + stream.extension);
@@ -254,6 +300,8 @@ TEST(DamagedStreams, RepairKeepsTheTimingAndSaysWhatItDid) {
                 [tolerance](std::int16_t a, std::int16_t b) { return std::abs(a - b) <= tolerance; }));
             const std::string report = test::ReadTextFile(dir.File("target.txt"));
             EXPECT_NE(report.find("; the timing is kept.\r\n"), std::string::npos) << report;
+            const bool dts = stream.type == FileType::Dts && row.saidOfDts != nullptr;
+            EXPECT_NE(report.find(dts ? row.saidOfDts : row.said), std::string::npos) << report;
             EXPECT_NE(r.err.find("; the timing is kept."), std::string::npos) << r.err;
         }
     }
