@@ -11,6 +11,9 @@ namespace velmora {
 
 namespace {
 
+// Room for 64 of the longest units (DTS-HD with its extensions) and then some.
+constexpr std::int64_t kMostBytesLooked = std::int64_t{8} << 20;
+
 // The walk reports to nobody and holds no frames.
 class Quiet final : public WriteObserver, public FrameHolder {
   public:
@@ -30,20 +33,24 @@ std::string DamageNearTheStart(const std::string& sourceName, const StreamInfo& 
                                FileType fileType, int units) {
     InputFile source;
     const std::int64_t framesStart = info.AudioStart + info.InfoFrameLength;
-    const std::optional<std::int64_t> length = source.Open(sourceName) ? source.Length() : std::nullopt;
+    const std::optional<std::int64_t> length =
+        source.Open(sourceName) ? source.Length() : std::nullopt;
     if (!length || info.FrameLength <= 0 || !source.Seek(framesStart)) {
         return {};
     }
-    const std::int64_t audioEnd = info.AudioEnd > framesStart ? std::min(info.AudioEnd, *length) : *length;
+    const std::int64_t audioEnd =
+        info.AudioEnd > framesStart ? std::min(info.AudioEnd, *length) : *length;
+    // A source that is junk from some point on is not searched to its end: the write will.
+    const std::int64_t looked = std::min(audioEnd - framesStart, kMostBytesLooked);
     const FrameReader::Options options{
         .fileType = fileType,
         .firstFrameLength = info.FrameLength,
         .byteSwapped = info.ByteSwapped,
         .repair = true,
-        .tagFollows = audioEnd < *length,
+        .tagFollows = framesStart + looked == audioEnd && audioEnd < *length,
     };
     Quiet quiet;
-    FrameReader reader(source, audioEnd - framesStart, options, quiet, quiet);
+    FrameReader reader(source, looked, options, quiet, quiet);
     std::string lines;
     std::int64_t frames = 0;
     std::int64_t samples = 0;

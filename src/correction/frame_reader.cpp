@@ -188,6 +188,14 @@ std::optional<ReadEnd> FrameReader::RepairUnit(ReadFrame& frame, const FrameFact
         extensionLost_ = true;
         return std::nullopt;  // the core is sound: it goes out, the rest is left behind
     }
+    if (!crcHolds && options_.fileType == FileType::Dts && facts.extensionBytes > 0) {
+        // Only extension substream headers carry a CRC: the core goes out alone.
+        FrameFacts core = facts;
+        core.length -= core.extensionBytes;
+        core.extensionBytes = 0;
+        extensionLost_ = true;
+        return Take(frame, core, true);
+    }
     if (!crcHolds || lostExtension) {
         const Repair repair{lostExtension ? Repair::Kind::LostDependent : Repair::Kind::CrcError,
                             walked_, facts.length, 1};
@@ -208,10 +216,13 @@ std::optional<ReadEnd> FrameReader::RepairHere(ReadFrame& frame) {
     // give a whole unit that the next ones follow.
     const std::size_t syncBytes = FormatOf(options_.fileType).syncBytes;
     const std::size_t available = end_ - begin_;
-    if (available < syncBytes || lastFacts_.length <= 0) {
+    if (available < syncBytes) {
         return std::nullopt;
     }
     const std::span<const std::uint8_t> last = LastFrame();
+    if (last.size() < syncBytes) {
+        return std::nullopt;
+    }
     std::vector<std::uint8_t> mended(Bytes() + begin_,
                                      Bytes() + begin_ + std::min(available, kLookahead));
     std::copy_n(last.begin(), syncBytes, mended.begin());

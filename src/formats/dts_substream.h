@@ -15,4 +15,13 @@ inline constexpr std::size_t kDtsSubstreamHeaderBytes = 9;
 // word). nuExtSSFsize is stored minus one, in 16 or 20 bits as bHeaderSizeType says.
 [[nodiscard]] std::int64_t DtsSubstreamLength(std::span<const std::uint8_t> bytes);
 
+// Whether the header CRC of the extension substream at bytes[0] holds: CRC-16 CCITT
+// (generator 0x1021, start 0xFFFF) from nExtSSIndex to the end of the header, its stored
+// CRC included, comes out 0.
+[[nodiscard]] bool DtsSubstreamCrcHolds(std::span<const std::uint8_t> bytes);
+
+// A DTS unit's check words: the core frame has none that covers its audio, so these are its
+// extension substreams' header CRCs.
+[[nodiscard]] bool DtsUnitCrcsHold(std::span<const std::uint8_t> unit);
+
 }  // namespace velmora

@@ -4,6 +4,7 @@
 
 #include "analysis/format_analysis.h"
 #include "formats/ac3_crc.h"
+#include "formats/dts_substream.h"
 #include "formats/mpeg_audio_frame.h"
 #include "silence/silent_frames.h"
 
@@ -18,7 +19,7 @@ constexpr std::array<FormatRow, 3> kFormats = {{
      "*.MPA;*.MP1;*.MP2;*.MP3;*.M2A", true, FormatUnit::Frame, MpegAudioFacts, true,
      AnalyseMpegAudio, LoadMpegAudioSilence, false, MpegAudioCrcHolds, 2},
     {FileType::Dts, "DTS", ".dts", {}, "DTS-Files", "*.DTS", false, FormatUnit::Frame,
-     DtsUnitFacts, false, AnalyseDts, LoadDtsSilence, false, nullptr, 4},
+     DtsUnitFacts, false, AnalyseDts, LoadDtsSilence, false, DtsUnitCrcsHold, 4},
 }};
 
 }  // namespace

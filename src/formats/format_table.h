@@ -47,8 +47,8 @@ struct FormatRow {
     bool (*loadSilence)(StreamInfo& info);
     // Some tools store the stream's 16-bit words little-endian; players read them so too.
     bool mayBeByteSwapped;
-    // Whether a whole unit's check words hold; nullptr where the format has none that a walk
-    // can use (DTS: its header CRCs are rare, and its audio has none).
+    // Whether a whole unit's check words hold (DTS: its extension substreams' header CRCs,
+    // since the core's header CRCs are rare and its audio has none).
     bool (*crcHolds)(std::span<const std::uint8_t> unit);
     // Leading bytes that are the same in every unit of a stream (the sync word, and in MPEG
     // audio the version and layer with it): what a repair writes back over a destroyed one.

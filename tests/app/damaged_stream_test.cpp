@@ -162,6 +162,7 @@ enum class Damage {
     First,
     Last,
     LostExtension,
+    FlippedExtension,
 };
 
 struct DamageRow {
@@ -195,6 +196,10 @@ const DamageRow kDamage[] = {
      2, "Frame 50 at 00:00:01,568 (byte 112896) has a damaged dependent frame: replaced by a "
         "silent frame.",
      " are the damaged extension substream of frame 50: left out, its core kept"},
+    // A byte inside the dependent frame or the substream header, past their sizes: CRCs fail.
+    {Damage::FlippedExtension, "a byte of frame 50's dependent frame or substream flipped", 2, 2,
+     "Frame 50 at 00:00:01,568 (byte 112896) has a CRC error: replaced by a silent frame.",
+     " are the damaged extension substream of frame 50: left out, its core kept"},
 };
 
 // The damaged copy, and the frame (from 0) where the damage starts.
@@ -216,12 +221,17 @@ std::pair<Bytes, std::size_t> Damaged(const Bytes& clean, const std::vector<std:
             bytes[static_cast<std::size_t>(at)] = 0;
             bytes[static_cast<std::size_t>(at) + 1] = 0;
             break;
-        case Damage::LostExtension: {
+        case Damage::LostExtension:
+        case Damage::FlippedExtension: {
             // The unit's first frame ends where its header says; what follows is the rest.
             const FrameFacts facts = ReadFrameFacts(type, std::span(clean).subspan(starts[frame]));
             const auto rest = static_cast<std::size_t>(at + facts.length - facts.extensionBytes);
-            bytes[rest] = 0;
-            bytes[rest + 1] = 0;
+            if (damage == Damage::LostExtension) {
+                bytes[rest] = 0;
+                bytes[rest + 1] = 0;
+            } else {
+                bytes[rest + 12] ^= 0x10;
+            }
             break;
         }
         case Damage::Cut184Bytes:
@@ -260,7 +270,8 @@ TEST(DamagedStreams, RepairKeepsTheTimingAndSaysWhatItDid) {
             // Unseen where no CRC covers the samples; no extension to damage. A first unit
             // cut short hides its extension from the analysis, whose silence then lacks it.
             if ((row.damage == Damage::FlippedPayload && !stream.crc) ||
-                (row.damage == Damage::LostExtension && stream.extend == nullptr) ||
+                ((row.damage == Damage::LostExtension || row.damage == Damage::FlippedExtension) &&
+                 stream.extend == nullptr) ||
                 (row.damage == Damage::First && stream.extend != nullptr)) {
                 continue;
             }
@@ -273,7 +284,8 @@ TEST(DamagedStreams, RepairKeepsTheTimingAndSaysWhatItDid) {
             const auto plain =
                 test::RunVelmora({"/Source", source, "/Target", target, "/Startdelay", "0",
                                   "/Norepair", "/Hidden"});
-            const bool crcOnly = row.damage == Damage::FlippedPayload;
+            const bool crcOnly =
+                row.damage == Damage::FlippedPayload || row.damage == Damage::FlippedExtension;
             EXPECT_EQ(plain.exitStatus, crcOnly ? 0 : 1) << plain.err;
 
             const auto r = test::RunVelmora(
