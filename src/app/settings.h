@@ -21,8 +21,9 @@ struct Settings {
 };
 
 // The values under [Settings] of the file at settingsPath: "Add Silence", "Repair", "Last
-// Folder", "Window Size". "Repair" is read as "Add Silence" is, unchecked by default. A missing or unreadable file, section or key, or an empty value, gives the
-// default (checked, no folder, no size). "Add Silence" is read as its leading whole number
+// Folder", "Window Size". A missing or unreadable file, section or key, or an empty value,
+// gives the default (checked, unchecked repair, no folder, no size); "Repair" is read as
+// "Add Silence" is. "Add Silence" is read as its leading whole number
 // (blanks around it accepted, text that is not a number reads 0): 0 gives unchecked, any
 // other number checked. The grey state is never restored, since the user could not set it
 // and it would silently mean "no silence". A size that is not WIDTHxHEIGHT is passed over.

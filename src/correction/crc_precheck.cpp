@@ -26,7 +26,7 @@ void CrcPrecheck::Done(ReadAhead::Block& block, bool last) {
         // Every block but the last holds whole words, so words never straddle two blocks.
         SwapWords(bytes);
     }
-    if (lost_ || format_.crcHolds == nullptr) {
+    if (lost_ || format_.crcHolds == nullptr || !format_.crcCoversFrames) {
         return;
     }
     std::size_t at = 0;
@@ -34,7 +34,8 @@ void CrcPrecheck::Done(ReadAhead::Block& block, bool last) {
         // The unit left over, joined with this block's first bytes.
         const std::size_t taken = std::min(bytes.size(), kLongestJoin);
         std::vector<std::uint8_t> joined = carried_;
-        joined.insert(joined.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(taken));
+        joined.insert(joined.end(), bytes.begin(),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(taken));
         const std::size_t before = carried_.size();
         const std::size_t stop = CheckUnits(joined, 0, next_, last && taken == bytes.size(),
                                             block.checked);

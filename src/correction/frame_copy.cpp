@@ -277,7 +277,8 @@ class FrameEdit : public FrameHolder {
         if (reservoir_.Watching() && !frame.bytes.empty()) {
             std::vector<std::uint8_t> mended(frame.bytes.begin(), frame.bytes.end());
             if (repair.kind == Repair::Kind::LostHeader) {
-                std::copy_n(last.begin(), std::min(last.size(), reader.SyncBytes()), mended.begin());
+                std::copy_n(last.begin(), std::min(last.size(), reader.SyncBytes()),
+                            mended.begin());
             }
             const std::vector<std::uint8_t>& replaced = reservoir_.Replace(mended);
             emptied = replaced.empty() ? nullptr : &replaced;

@@ -14,12 +14,13 @@ namespace {
 
 constexpr std::array<FormatRow, 3> kFormats = {{
     {FileType::Ac3, "AC3", ".ac3", {".EAC3", ".EC3"}, "AC3-Files", "*.AC3;*.EAC3;*.EC3", true,
-     FormatUnit::Frame, Ac3UnitFacts, false, AnalyseAc3, LoadAc3Silence, true, Ac3UnitCrcsHold, 2},
+     FormatUnit::Frame, Ac3UnitFacts, false, AnalyseAc3, LoadAc3Silence, true, Ac3UnitCrcsHold,
+     true, 2},
     {FileType::MpegAudio, "MPA", ".mpa", {".MP1", ".MP2", ".MP3", ".M2A"}, "MPA-Files",
      "*.MPA;*.MP1;*.MP2;*.MP3;*.M2A", true, FormatUnit::Frame, MpegAudioFacts, true,
-     AnalyseMpegAudio, LoadMpegAudioSilence, false, MpegAudioCrcHolds, 2},
+     AnalyseMpegAudio, LoadMpegAudioSilence, false, MpegAudioCrcHolds, false, 2},
     {FileType::Dts, "DTS", ".dts", {}, "DTS-Files", "*.DTS", false, FormatUnit::Frame,
-     DtsUnitFacts, false, AnalyseDts, LoadDtsSilence, false, DtsUnitCrcsHold, 4},
+     DtsUnitFacts, false, AnalyseDts, LoadDtsSilence, false, DtsUnitCrcsHold, false, 4},
 }};
 
 }  // namespace

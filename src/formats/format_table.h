@@ -50,6 +50,9 @@ struct FormatRow {
     // Whether a whole unit's check words hold (DTS: its extension substreams' header CRCs,
     // since the core's header CRCs are rare and its audio has none).
     bool (*crcHolds)(std::span<const std::uint8_t> unit);
+    // The CRCs run over every byte (AC-3): checked on the reading thread, as each block
+    // arrives. Elsewhere they cover a few header bytes, and the walk checks them itself.
+    bool crcCoversFrames;
     // Leading bytes that are the same in every unit of a stream (the sync word, and in MPEG
     // audio the version and layer with it): what a repair writes back over a destroyed one.
     std::size_t syncBytes;

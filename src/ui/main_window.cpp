@@ -135,9 +135,9 @@ void MainWindow::Analyse() {
     state_.streamInfo = std::move(analysis.info);
     if (analysis.report) {
         // Damage near the start is named before Write, as the writer's reader sees it.
-        view_.SetText(TextBox::ed_Info,
-                      *analysis.report +
-                          DamageNearTheStart(state_.SourceName, state_.streamInfo, state_.fileType));
+        view_.SetText(TextBox::ed_Info, *analysis.report + DamageNearTheStart(state_.SourceName,
+                                                                            state_.streamInfo,
+                                                                            state_.fileType));
     }
     // The check box is read now, so changing it after choosing the source counts at Write.
     LoadSilentFrame(state_.streamInfo, state_.fileType, view_.AddSilentValue());

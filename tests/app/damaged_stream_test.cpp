@@ -297,19 +297,20 @@ TEST(DamagedStreams, RepairKeepsTheTimingAndSaysWhatItDid) {
             const int settle =
                 std::string(stream.extension) == "mp3" ? row.layer3Settle : row.settle;
             const std::size_t from = (frame + static_cast<std::size_t>(settle)) * perFrame;
-            EXPECT_TRUE(std::equal(got.samples.begin(),
-                                   got.samples.begin() + static_cast<std::ptrdiff_t>(frame * perFrame),
+            const auto before = static_cast<std::ptrdiff_t>(frame * perFrame);
+            EXPECT_TRUE(std::equal(got.samples.begin(), got.samples.begin() + before,
                                    expected.samples.begin()));
             // ffmpeg's AC-3 decoder dithers from one random generator, and its MPEG audio
             // synthesis carries its rounding error from sample to sample, across frames:
             // after a replaced frame, the last bits differ. A frame off, or a broken one,
             // differs by thousands.
             const int tolerance = stream.type == FileType::Dts ? 0 : 16;
-            EXPECT_TRUE(std::equal(
-                got.samples.begin() + static_cast<std::ptrdiff_t>(std::min(from, got.samples.size())),
-                got.samples.end(),
-                expected.samples.begin() + static_cast<std::ptrdiff_t>(std::min(from, got.samples.size())),
-                [tolerance](std::int16_t a, std::int16_t b) { return std::abs(a - b) <= tolerance; }));
+            const auto after = static_cast<std::ptrdiff_t>(std::min(from, got.samples.size()));
+            EXPECT_TRUE(std::equal(got.samples.begin() + after, got.samples.end(),
+                                   expected.samples.begin() + after,
+                                   [tolerance](std::int16_t a, std::int16_t b) {
+                                       return std::abs(a - b) <= tolerance;
+                                   }));
             const std::string report = test::ReadTextFile(dir.File("target.txt"));
             EXPECT_NE(report.find("; the timing is kept.\r\n"), std::string::npos) << report;
             const bool dts = stream.type == FileType::Dts && row.saidOfDts != nullptr;
@@ -343,8 +344,8 @@ TEST(DamagedStreams, TheFirstHundredAreNamedAndTheRestCounted) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.repairSwitch);
         const std::string target = dir.File("target.ac3");
-        const auto r = test::RunVelmora(
-            {"/Source", source, "/Target", target, "/Startdelay", "0", row.repairSwitch, "/Hidden"});
+        const auto r = test::RunVelmora({"/Source", source, "/Target", target, "/Startdelay", "0",
+                                         row.repairSwitch, "/Hidden"});
         ASSERT_EQ(r.exitStatus, 0) << r.err;
         const std::string report = test::ReadTextFile(dir.File("target.txt"));
         std::size_t named = 0;
