@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <random>
@@ -306,11 +307,32 @@ TEST(DamagedStreams, RepairKeepsTheTimingAndSaysWhatItDid) {
             // differs by thousands.
             const int tolerance = stream.type == FileType::Dts ? 0 : 16;
             const auto after = static_cast<std::ptrdiff_t>(std::min(from, got.samples.size()));
+            const auto near = [tolerance](std::int16_t a, std::int16_t b) {
+                return std::abs(a - b) <= tolerance;
+            };
             EXPECT_TRUE(std::equal(got.samples.begin() + after, got.samples.end(),
-                                   expected.samples.begin() + after,
-                                   [tolerance](std::int16_t a, std::int16_t b) {
-                                       return std::abs(a - b) <= tolerance;
-                                   }));
+                                   expected.samples.begin() + after, near));
+            if (row.damage == Damage::LostSync) {
+                // The plan applies to the repaired stream: two frames cut at the start and two
+                // added at the end keep the count, and the audio moves two frames earlier.
+                const FrameFacts facts = ReadFrameFacts(stream.type, clean);
+                const std::string twoFrames =
+                    std::to_string(std::lround(2000.0 * facts.samples / stream.sampleRate));
+                const auto moved =
+                    test::RunVelmora({"/Source", source, "/Target", target, "/Startdelay",
+                                      "-" + twoFrames, "/Enddelay", twoFrames, "/Repair", "/Hidden"});
+                ASSERT_EQ(moved.exitStatus, 0) << moved.err;
+                const test::Decoded shifted = test::DecodeStrictly(target);
+                ASSERT_EQ(shifted.samples.size(), expected.samples.size());
+                const auto two = static_cast<std::ptrdiff_t>(2 * perFrame);
+                const auto settled = static_cast<std::ptrdiff_t>(settle * perFrame);
+                EXPECT_TRUE(std::equal(shifted.samples.begin() + settled,
+                                       shifted.samples.begin() + before - two,
+                                       expected.samples.begin() + settled + two, near));
+                EXPECT_TRUE(std::equal(shifted.samples.begin() + after - two,
+                                       shifted.samples.end() - two,
+                                       expected.samples.begin() + after, near));
+            }
             const std::string report = test::ReadTextFile(dir.File("target.txt"));
             EXPECT_NE(report.find("; the timing is kept.\r\n"), std::string::npos) << report;
             const bool dts = stream.type == FileType::Dts && row.saidOfDts != nullptr;
