@@ -318,9 +318,9 @@ TEST(DamagedStreams, RepairKeepsTheTimingAndSaysWhatItDid) {
                 const FrameFacts facts = ReadFrameFacts(stream.type, clean);
                 const std::string twoFrames =
                     std::to_string(std::lround(2000.0 * facts.samples / stream.sampleRate));
-                const auto moved =
-                    test::RunVelmora({"/Source", source, "/Target", target, "/Startdelay",
-                                      "-" + twoFrames, "/Enddelay", twoFrames, "/Repair", "/Hidden"});
+                const auto moved = test::RunVelmora({"/Source", source, "/Target", target,
+                                                     "/Startdelay", "-" + twoFrames, "/Enddelay",
+                                                     twoFrames, "/Repair", "/Hidden"});
                 ASSERT_EQ(moved.exitStatus, 0) << moved.err;
                 const test::Decoded shifted = test::DecodeStrictly(target);
                 ASSERT_EQ(shifted.samples.size(), expected.samples.size());
