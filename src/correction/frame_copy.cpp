@@ -159,6 +159,31 @@ std::uint32_t Clamp32(std::int64_t value) {
         std::clamp<std::int64_t>(value, 0, std::numeric_limits<std::uint32_t>::max()));
 }
 
+// Silent units one after another; where the stream mixes two sizes (44.1 kHz AC-3, MPEG
+// padding), they are mixed the same way, so that the silence keeps the stream's byte rate.
+class SilenceMix {
+  public:
+    explicit SilenceMix(const StreamInfo& silence) : silence_(silence) {}
+
+    [[nodiscard]] const std::vector<std::uint8_t>& Next() {
+        const std::vector<std::uint8_t>& shorter = silence_.SilentFrame;
+        const std::vector<std::uint8_t>& longer = silence_.SilentFrameLong;
+        ++units_;
+        const auto due =
+            std::llround(static_cast<double>(units_) * silence_.SilentFrameAverage);
+        const bool useLonger =
+            !longer.empty() && bytes_ + static_cast<std::int64_t>(shorter.size()) < due;
+        const std::vector<std::uint8_t>& unit = useLonger ? longer : shorter;
+        bytes_ += static_cast<std::int64_t>(unit.size());
+        return unit;
+    }
+
+  private:
+    const StreamInfo& silence_;
+    std::int64_t units_ = 0;
+    std::int64_t bytes_ = 0;
+};
+
 // The edit over the frames between the tags: cuts and adds as the plan says, and writes the
 // frames it keeps in runs straight from the reader's bytes.
 class FrameEdit : public FrameHolder {
@@ -170,7 +195,7 @@ class FrameEdit : public FrameHolder {
               WriteObserver& observer)
         : target_(target), plan_(plan), info_(info), repairSilence_(repairSilence),
           framesStart_(framesStart), observer_(observer), recent_(plan.cutEndFrames),
-          reservoir_(layer3) {}
+          repairMix_(repairSilence), reservoir_(layer3) {}
 
     // Walks the frames the reader yields; the state tells how it ended. The source is read
     // up to their end when the walk finished.
@@ -288,7 +313,7 @@ class FrameEdit : public FrameHolder {
         for (std::int64_t n = 0; n < repair.units; ++n) {
             const std::vector<std::uint8_t>& unit = emptied != nullptr ? *emptied
                                                     : copies           ? last
-                                                                       : NextRepairUnit();
+                                                                       : repairMix_.Next();
             if (unit.empty()) {
                 continue;  // nothing sound before the damage to copy
             }
@@ -299,20 +324,6 @@ class FrameEdit : public FrameHolder {
             state.sourceSamples += frame.facts.samples;
         }
         return true;
-    }
-
-    // The next silent unit; where the stream mixes two sizes, they are mixed the same way.
-    const std::vector<std::uint8_t>& NextRepairUnit() {
-        const std::vector<std::uint8_t>& shorter = repairSilence_.SilentFrame;
-        const std::vector<std::uint8_t>& longer = repairSilence_.SilentFrameLong;
-        ++repairUnits_;
-        const auto due = std::llround(static_cast<double>(repairUnits_) *
-                                      repairSilence_.SilentFrameAverage);
-        const bool useLonger =
-            !longer.empty() && repairBytes_ + static_cast<std::int64_t>(shorter.size()) < due;
-        const std::vector<std::uint8_t>& unit = useLonger ? longer : shorter;
-        repairBytes_ += static_cast<std::int64_t>(unit.size());
-        return unit;
     }
 
     static CopyEnd Ended(ReadEnd read) {
@@ -390,23 +401,16 @@ class FrameEdit : public FrameHolder {
         return written;
     }
 
-    // Silent frames; where the stream mixes two frame sizes, they are mixed the same way, so
-    // that the silence keeps the stream's byte rate.
+    // Silent frames at the start, gathered into large writes.
     bool WriteSilence(std::int64_t count) {
-        const std::vector<std::uint8_t>& shorter = info_.SilentFrame;
-        const std::vector<std::uint8_t>& longer = info_.SilentFrameLong;
-        if (longer.empty()) {
-            return target_.WriteCopies(shorter.data(), shorter.size(), count);
+        if (info_.SilentFrameLong.empty()) {
+            return target_.WriteCopies(info_.SilentFrame.data(), info_.SilentFrame.size(), count);
         }
+        SilenceMix mix(info_);
         std::vector<std::uint8_t> block;
-        std::int64_t written = 0;
         for (std::int64_t n = 1; n <= count; ++n) {
-            const auto due = static_cast<std::int64_t>(
-                std::llround(static_cast<double>(n) * info_.SilentFrameAverage));
-            const bool useLonger = written + static_cast<std::int64_t>(shorter.size()) < due;
-            const std::vector<std::uint8_t>& frame = useLonger ? longer : shorter;
+            const std::vector<std::uint8_t>& frame = mix.Next();
             block.insert(block.end(), frame.begin(), frame.end());
-            written += static_cast<std::int64_t>(frame.size());
             if (block.size() >= kWriteBytes || n == count) {
                 if (!target_.WriteFrames(block.data(), block.size())) {
                     return false;
@@ -433,8 +437,7 @@ class FrameEdit : public FrameHolder {
     RecentFrames recent_;
     std::span<const std::uint8_t> run_;
     bool writingShown_ = false;
-    std::int64_t repairUnits_ = 0;
-    std::int64_t repairBytes_ = 0;
+    SilenceMix repairMix_;
     Layer3Reservoir reservoir_;
 };
 

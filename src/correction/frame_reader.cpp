@@ -197,13 +197,8 @@ std::optional<ReadEnd> FrameReader::RepairUnit(ReadFrame& frame, const FrameFact
         return Take(frame, core, true);
     }
     if (!crcHolds || lostExtension) {
-        const Repair repair{lostExtension ? Repair::Kind::LostDependent : Repair::Kind::CrcError,
-                            walked_, facts.length, 1};
-        const std::size_t unit = begin_;
-        begin_ = next;
-        Repaired(frame, repair, facts);
-        frame.bytes = std::span(Bytes() + unit, static_cast<std::size_t>(facts.length));
-        return ReadEnd::Repaired;
+        return RepairedWhole(
+            frame, lostExtension ? Repair::Kind::LostDependent : Repair::Kind::CrcError, facts);
     }
     return std::nullopt;  // sound; what follows it is looked at next
 }
@@ -234,12 +229,7 @@ std::optional<ReadEnd> FrameReader::RepairHere(ReadFrame& frame) {
     if (!(next == end_ && toRead_ == 0) && !Confirmed(next)) {
         return std::nullopt;
     }
-    const Repair repair{Repair::Kind::LostHeader, walked_, facts.length, 1};
-    const std::size_t unit = begin_;
-    begin_ = next;
-    Repaired(frame, repair, facts);
-    frame.bytes = std::span(Bytes() + unit, static_cast<std::size_t>(facts.length));
-    return ReadEnd::Repaired;
+    return RepairedWhole(frame, Repair::Kind::LostHeader, facts);
 }
 
 ReadEnd FrameReader::SkipJunk(ReadFrame& frame) {
@@ -295,6 +285,14 @@ ReadEnd FrameReader::Repaired(ReadFrame& frame, Repair repair, const FrameFacts&
     }
     extensionLost_ = false;
     frame = {{}, facts, false, repair};
+    return ReadEnd::Repaired;
+}
+
+ReadEnd FrameReader::RepairedWhole(ReadFrame& frame, Repair::Kind kind, const FrameFacts& facts) {
+    const std::size_t unit = begin_;
+    begin_ += static_cast<std::size_t>(facts.length);
+    Repaired(frame, {kind, walked_, facts.length, 1}, facts);
+    frame.bytes = std::span(Bytes() + unit, static_cast<std::size_t>(facts.length));
     return ReadEnd::Repaired;
 }
 

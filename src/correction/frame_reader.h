@@ -123,6 +123,8 @@ class FrameReader {
     ReadEnd SkipJunk(ReadFrame& frame);
     // Hands out a repair; begin_ is past the bytes it leaves behind, except for junk.
     ReadEnd Repaired(ReadFrame& frame, Repair repair, const FrameFacts& facts);
+    // A whole unit at begin_ left behind, one silent unit in its place: its bytes go with it.
+    ReadEnd RepairedWhole(ReadFrame& frame, Repair::Kind kind, const FrameFacts& facts);
     // Copies the last frame out of the window, which then need not keep it.
     void KeepLastFrameApart();
     void Prefetch();

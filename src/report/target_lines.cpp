@@ -17,6 +17,30 @@ std::string CountLine(std::int64_t frames, const std::string& unitWord, const st
     return std::to_string(frames) + " " + unitWord + "s (" + ms + "ms) have been " + what + ".\r\n";
 }
 
+// What a walk found, without what was done with it: "Frame 50 at 00:00:01,568 (byte 87808)
+// has a CRC error".
+std::string Found(const Repair& repair, std::int64_t frameNumber, const std::string& time,
+                  std::int64_t sourceByte) {
+    const std::string place = " at " + time + " (byte " + std::to_string(sourceByte) + ")";
+    const std::string frame = "Frame " + std::to_string(frameNumber) + place;
+    const std::string bytes =
+        std::to_string(repair.bytes) + (repair.bytes == 1 ? " byte" : " bytes") + place;
+    switch (repair.kind) {
+        case Repair::Kind::CrcError:
+            return frame + " has a CRC error";
+        case Repair::Kind::LostHeader:
+            return frame + " has lost its sync word";
+        case Repair::Kind::LostDependent:
+            return frame + " has a damaged dependent frame";
+        case Repair::Kind::LostExtension:
+            return bytes + " are the damaged extension substream of frame " +
+                   std::to_string(frameNumber - 1);
+        case Repair::Kind::Junk:
+            break;
+    }
+    return bytes + (repair.bytes == 1 ? " is" : " are") + " no frame";
+}
+
 }  // namespace
 
 std::string CopiesForSilenceLine(std::int64_t frames) {
@@ -37,29 +61,20 @@ std::string MoreCrcErrorsLine(std::int64_t more) {
 
 std::string RepairLine(const Repair& repair, std::int64_t frameNumber, const std::string& time,
                        std::int64_t sourceByte, bool copies) {
-    const std::string place = " at " + time + " (byte " + std::to_string(sourceByte) + ")";
-    const std::string replaced =
-        copies ? "replaced by a copy of the frame before." : "replaced by a silent frame.";
+    const std::string found = Found(repair, frameNumber, time, sourceByte);
     switch (repair.kind) {
         case Repair::Kind::CrcError:
-            return "Frame " + std::to_string(frameNumber) + place + " has a CRC error: " +
-                   replaced;
         case Repair::Kind::LostHeader:
-            return "Frame " + std::to_string(frameNumber) + place + " has lost its sync word: " +
-                   replaced;
         case Repair::Kind::LostDependent:
-            return "Frame " + std::to_string(frameNumber) + place +
-                   " has a damaged dependent frame: " + replaced;
+            return found + (copies ? ": replaced by a copy of the frame before."
+                                   : ": replaced by a silent frame.");
         case Repair::Kind::LostExtension:
-            return std::to_string(repair.bytes) + " bytes" + place +
-                   " are the damaged extension substream of frame " +
-                   std::to_string(frameNumber - 1) +
+            return found +
                    ": left out, its core kept (a receiver may lose the extension's lock here).";
         case Repair::Kind::Junk:
             break;
     }
-    std::string line = std::to_string(repair.bytes) + (repair.bytes == 1 ? " byte" : " bytes") +
-                       place + (repair.bytes == 1 ? " is" : " are") + " no frame: left out";
+    const std::string line = found + ": left out";
     if (repair.timeUnknown) {
         return line + "; the stream's bit rate varies, so the time they stood for is lost.";
     }
@@ -73,25 +88,7 @@ std::string RepairLine(const Repair& repair, std::int64_t frameNumber, const std
 
 std::string DamageWarning(const Repair& repair, std::int64_t frameNumber, const std::string& time,
                           std::int64_t sourceByte) {
-    const std::string place = " at " + time + " (byte " + std::to_string(sourceByte) + ")";
-    switch (repair.kind) {
-        case Repair::Kind::CrcError:
-            return "WARNING> Frame " + std::to_string(frameNumber) + place +
-                   " has a CRC error.\r\n";
-        case Repair::Kind::LostHeader:
-            return "WARNING> Frame " + std::to_string(frameNumber) + place +
-                   " has lost its sync word.\r\n";
-        case Repair::Kind::LostDependent:
-            return "WARNING> Frame " + std::to_string(frameNumber) + place +
-                   " has a damaged dependent frame.\r\n";
-        case Repair::Kind::LostExtension:
-            return "WARNING> The extension substream of frame " + std::to_string(frameNumber - 1) +
-                   place + " is damaged.\r\n";
-        case Repair::Kind::Junk:
-            break;
-    }
-    return "WARNING> " + std::to_string(repair.bytes) + (repair.bytes == 1 ? " byte" : " bytes") +
-           place + (repair.bytes == 1 ? " is" : " are") + " no frame.\r\n";
+    return "WARNING> " + Found(repair, frameNumber, time, sourceByte) + ".\r\n";
 }
 
 std::string MoreRepairsLine(std::int64_t more) {

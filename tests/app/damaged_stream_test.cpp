@@ -32,12 +32,7 @@ Bytes ProtectedLayerTwo() {
     params.sampleRateHz = 48000;
     params.frameBytes = 576;
     params.protection = true;
-    const auto frame = BuildSilentMpegFrame(params);
-    Bytes stream;
-    for (int n = 0; frame && n < 150; ++n) {
-        stream.insert(stream.end(), frame->begin(), frame->end());
-    }
-    return stream;
+    return test::Repeated(BuildSilentMpegFrame(params).value_or(Bytes{}), 150);
 }
 
 struct Stream {

@@ -57,8 +57,9 @@ inline Bytes WithExtensionSubstreams(const Bytes& core) {
     for (std::size_t at = 0; at + kDtsHeaderBytes <= core.size();) {
         const auto length = static_cast<std::size_t>(DtsFrameLength(DecodeDtsHeader(
             std::span(core).subspan(at, kDtsHeaderBytes))));
+        const std::size_t end = std::min(at + length, core.size());
         stream.insert(stream.end(), core.begin() + static_cast<std::ptrdiff_t>(at),
-                      core.begin() + static_cast<std::ptrdiff_t>(std::min(at + length, core.size())));
+                      core.begin() + static_cast<std::ptrdiff_t>(end));
         const Bytes substream = ExtensionSubstream(64 + static_cast<std::uint32_t>(at % 7) * 4);
         stream.insert(stream.end(), substream.begin(), substream.end());
         at += length;

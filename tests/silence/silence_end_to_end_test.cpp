@@ -78,12 +78,7 @@ Bytes LayerOneStream() {
     params.bitRateKbps = 384;
     params.sampleRateHz = 48000;
     params.frameBytes = 384;
-    const auto frame = BuildSilentMpegFrame(params);
-    Bytes stream;
-    for (int n = 0; frame && n < 200; ++n) {
-        stream.insert(stream.end(), frame->begin(), frame->end());
-    }
-    return stream;
+    return test::Repeated(BuildSilentMpegFrame(params).value_or(Bytes{}), 200);
 }
 
 struct Row {

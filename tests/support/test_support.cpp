@@ -76,6 +76,14 @@ std::string ReadTextFile(const fs::path& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+Bytes Repeated(const Bytes& frame, int count) {
+    Bytes stream;
+    for (int n = 0; n < count; ++n) {
+        stream.insert(stream.end(), frame.begin(), frame.end());
+    }
+    return stream;
+}
+
 Decoded DecodeStrictly(const std::string& file) {
     const std::string pcm = file + ".pcm";
     const CommandResult r = RunCommand(

@@ -70,6 +70,9 @@ struct Decoded {
 // header bytes, and the rest of each frame holds the frame's index so frames differ.
 [[nodiscard]] Bytes BuildFrames(const Bytes& header, std::int64_t frameLength, std::int64_t count);
 
+// `count` copies of one frame (a frame built here), one after another.
+[[nodiscard]] Bytes Repeated(const Bytes& frame, int count);
+
 // The first bytes of a 5.1 AC-3 frame (syncinfo and layout) with the given fifth byte.
 [[nodiscard]] Bytes Ac3Header(std::uint8_t fifthByte);
 
