@@ -14,5 +14,7 @@ namespace velmora {
 // Tags are not frames: the frames start after any ID3v2 tags and end before ID3v1 and
 // APEv2 tags; the writer copies the tags as they are.
 [[nodiscard]] std::string AnalyseMpegAudio(SourceReader& source, StreamInfo& info);
+// ADTS frames vary in length: the first ones give a mean, and the counts are estimates.
+[[nodiscard]] std::string AnalyseAac(SourceReader& source, StreamInfo& info);
 
 }  // namespace velmora

@@ -257,6 +257,7 @@ class FrameEdit : public FrameHolder {
             }
             ++state.sourceFrames;
             state.sourceSamples += frame.facts.samples;
+            state.sourceBytes += static_cast<std::int64_t>(frame.bytes.size());
         }
     }
 
@@ -554,6 +555,11 @@ CopyState CopyFrames(InputFile& source, OutputFile& targetFile, std::int64_t sou
     FrameReader reader(source, audioEnd - framesStart, options, observer, walk);
     walk.Run(reader, state);
     state.damagedAt += framesStart;
+    if (FormatOf(fileType).averageRateInReport && state.sourceSamples > 0 &&
+        info.SamplingRate > 0) {
+        state.averageKbps = static_cast<double>(state.sourceBytes) * 8.0 * info.SamplingRate /
+                            static_cast<double>(state.sourceSamples) / 1000.0;
+    }
     if (state.end == CopyEnd::Done) {
         state.end = FinishEnds(walk, reader, target, plan, observer, state);
     }

@@ -38,6 +38,10 @@ struct CopyState {
     // Samples in the source frames walked (per channel), and for Damaged, where the damaged
     // frame starts in the source.
     std::int64_t sourceSamples = 0;
+    // Bytes of the whole source frames that went to the target (not the repairs), and for
+    // a format whose frames vary in length, their mean data rate (else 0).
+    std::int64_t sourceBytes = 0;
+    double averageKbps = 0.0;
     std::int64_t damagedAt = 0;
     // A piece after the last whole frame was too short for a frame and was left out.
     bool shortLastFrame = false;

@@ -12,15 +12,19 @@ namespace velmora {
 
 namespace {
 
-constexpr std::array<FormatRow, 3> kFormats = {{
+constexpr std::array<FormatRow, 4> kFormats = {{
     {FileType::Ac3, "AC3", ".ac3", {".EAC3", ".EC3"}, "AC3-Files", "*.AC3;*.EAC3;*.EC3", true,
      FormatUnit::Frame, Ac3UnitFacts, false, AnalyseAc3, LoadAc3Silence, true, Ac3UnitCrcsHold,
-     true, 2},
+     true, 2, false},
     {FileType::MpegAudio, "MPA", ".mpa", {".MP1", ".MP2", ".MP3", ".M2A"}, "MPA-Files",
      "*.MPA;*.MP1;*.MP2;*.MP3;*.M2A", true, FormatUnit::Frame, MpegAudioFacts, true,
-     AnalyseMpegAudio, LoadMpegAudioSilence, false, MpegAudioCrcHolds, false, 2},
+     AnalyseMpegAudio, LoadMpegAudioSilence, false, MpegAudioCrcHolds, false, 2, false},
     {FileType::Dts, "DTS", ".dts", {}, "DTS-Files", "*.DTS", false, FormatUnit::Frame,
-     DtsUnitFacts, false, AnalyseDts, LoadDtsSilence, false, DtsUnitCrcsHold, false, 4},
+     DtsUnitFacts, false, AnalyseDts, LoadDtsSilence, false, DtsUnitCrcsHold, false, 4, false},
+    // ADTS CRCs cover the first bits of every element, which only a full parse finds.
+    {FileType::Aac, "AAC", ".aac", {".ADTS"}, "AAC-Files", "*.AAC;*.ADTS", true,
+     FormatUnit::Frame, AacAdtsFacts, false, AnalyseAac, LoadAacSilence, false, nullptr, false,
+     2, true},
 }};
 
 }  // namespace

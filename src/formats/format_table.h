@@ -56,6 +56,9 @@ struct FormatRow {
     // Leading bytes that are the same in every unit of a stream (the sync word, and in MPEG
     // audio the version and layer with it): what a repair writes back over a destroyed one.
     std::size_t syncBytes;
+    // Units vary in length even at one rate (AAC): the writer's report gives the mean data
+    // rate of the whole walk.
+    bool averageRateInReport;
 };
 
 [[nodiscard]] std::span<const FormatRow> Formats();

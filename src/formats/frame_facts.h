@@ -44,5 +44,7 @@ struct FrameFacts {
 [[nodiscard]] FrameFacts MpegAudioFacts(std::span<const std::uint8_t> bytes);
 // A DTS core frame and, in DTS-HD, the extension substreams that follow it.
 [[nodiscard]] FrameFacts DtsUnitFacts(std::span<const std::uint8_t> bytes);
+// An ADTS frame of AAC with all its raw data blocks.
+[[nodiscard]] FrameFacts AacAdtsFacts(std::span<const std::uint8_t> bytes);
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 // The report's target information: what a finished walk really did.
 #include "report/target_lines.h"
 
+#include "common/number_text.h"
 #include "report/report_text.h"
 
 namespace velmora {
@@ -153,6 +154,10 @@ std::string TargetInformation(const CopyState& copy, float fps) {
     }
     if (copy.shortLastFrame) {
         lines += "Last frame was too short. Ignored.\r\n";
+    }
+    if (copy.averageKbps > 0.0) {
+        lines += "Average data rate: " + std::to_string(RoundToInt64(copy.averageKbps)) +
+                 " kbps\r\n";
     }
     lines += FrameRateSentence(fps);
     return lines;

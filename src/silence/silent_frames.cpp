@@ -13,6 +13,7 @@
 #include "formats/eac3_frame.h"
 #include "formats/format_table.h"
 #include "formats/mpeg_audio_frame.h"
+#include "silence/silent_aac_frame.h"
 #include "silence/silent_dts_frame.h"
 #include "silence/silent_eac3_frame.h"
 #include "silence/silent_mpeg_frame.h"
@@ -195,6 +196,17 @@ bool LoadDtsSilence(StreamInfo& info) {
                           .first(std::min(info.FirstUnit.size(),
                                           static_cast<std::size_t>(DtsFrameLength(header))));
     std::optional<Frame> frame = BuildSilentDtsFrame(core);
+    if (!frame) {
+        return false;
+    }
+    info.SilentFrame = std::move(*frame);
+    return true;
+}
+
+// AAC: empty elements for the stream's channels. Where SBR doubles the rate, a frame without
+// it in front would make a decoder fix its output at the core's rate for the whole stream.
+bool LoadAacSilence(StreamInfo& info) {
+    std::optional<Frame> frame = info.Sbr ? std::nullopt : BuildSilentAacFrame(info.FirstUnit);
     if (!frame) {
         return false;
     }

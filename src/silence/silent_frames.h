@@ -1,5 +1,5 @@
 // Silent frames for padding the start of a stream with true silence: three stored AC-3
-// frames, and frames built to match any other AC-3, E-AC-3 or MPEG audio stream.
+// frames, and frames built to match any other AC-3, E-AC-3, DTS, MPEG audio or AAC stream.
 #pragma once
 
 #include <array>
@@ -29,5 +29,7 @@ bool LoadMpegAudioSilence(StreamInfo& info);
 // DTS: a silent core frame of the first unit's core; in DTS-HD it stands without the
 // extension substream, whose decoder output is then the core's.
 bool LoadDtsSilence(StreamInfo& info);
+// AAC in ADTS: none for HE-AAC (info.Sbr) nor for channel configuration 0.
+bool LoadAacSilence(StreamInfo& info);
 
 }  // namespace velmora

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/analyse_source.h"
+#include "correction/aac_test_stream.h"
 #include "correction/correction_plan.h"
 #include "correction/dts_test_stream.h"
 #include "correction/eac3_test_stream.h"
@@ -39,6 +40,8 @@ struct Stream {
     bool extensionSubstreams = false;
     // A dependent frame with the back surround pair follows every E-AC-3 frame: 7.1.
     bool dependentFrames = false;
+    // How the encoder's stream is rebuilt into one that other encoders write.
+    Bytes (*rebuilt)(const Bytes&) = nullptr;
 };
 
 const Stream kStreams[] = {
@@ -65,6 +68,13 @@ const Stream kStreams[] = {
     {"Eac3_44k_20_256", "eac3", 44100, "-c:a eac3 -b:a 256k", FileType::Ac3},
     {"Eac3_32k_51_384", "eac3", 32000, "-ac 6 -c:a eac3 -b:a 384k", FileType::Ac3},
     {"Eac3_48k_71", "eac3", 48000, "-ac 6 -c:a eac3 -b:a 448k", FileType::Ac3, false, false, true},
+    {"Aac_48k_20", "aac", 48000, "-c:a aac -b:a 128k -f adts", FileType::Aac},
+    {"Aac_48k_51", "aac", 48000, "-ac 6 -c:a aac -f adts", FileType::Aac},
+    {"Aac_44k_10", "adts", 44100, "-ac 1 -c:a aac -f adts", FileType::Aac},
+    {"Aac_48k_20_Crc", "aac", 48000, "-c:a aac -f adts", FileType::Aac, false, false, false,
+     test::WithAdtsCrc},
+    {"Aac_48k_20_TwoBlocks", "aac", 48000, "-c:a aac -f adts", FileType::Aac, false, false,
+     false, test::WithTwoBlocks},
 };
 
 // Names the stream in test output instead of dumping its bytes.
@@ -85,6 +95,9 @@ bool Encode(const Stream& stream, const std::string& file) {
     if (r.exitStatus == 0 && stream.dependentFrames) {
         test::WriteFile(file, test::WithDependentFrames(test::ReadFile(file)));
     }
+    if (r.exitStatus == 0 && stream.rebuilt != nullptr) {
+        test::WriteFile(file, stream.rebuilt(test::ReadFile(file)));
+    }
     return r.exitStatus == 0;
 }
 
@@ -95,7 +108,7 @@ std::int64_t DecodedSamples(const std::string& file, bool raw = true) {
     const test::CommandResult r =
         test::RunCommand(std::string("ffmpeg -v error -xerror -err_detect crccheck+explode ") +
                          (raw ? "-flags2 +skip_manual " : "") + "-i " + ShellQuote(file) +
-                         " -f s16le -ac 1 - | wc -c");
+                         " -af asetpts=N/SR/TB -f s16le -ac 1 - | wc -c");
     EXPECT_EQ(r.exitStatus, 0) << file << ": " << r.err;
     EXPECT_EQ(r.err, "") << file;
     if (r.exitStatus != 0 || !r.err.empty()) {

@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "analysis/analyse_source.h"
+#include "correction/aac_test_stream.h"
 #include "correction/correction_plan.h"
 #include "correction/dts_test_stream.h"
 #include "correction/eac3_test_stream.h"
@@ -131,6 +132,13 @@ const Row kRows[] = {
     {"Dts_48k_51", "dts", FileType::Dts, 48000, 6, "-c:a dca -strict -2 -f dts", {}, {}},
     {"DtsHd_48k_20", "dts", FileType::Dts, 48000, 2, "-c:a dca -strict -2 -f dts",
      [](Bytes& stream) { stream = test::WithExtensionSubstreams(stream); }, {}},
+    {"Aac_48k_20", "aac", FileType::Aac, 48000, 2, "-c:a aac -b:a 128k -f adts", {}, {}},
+    {"Aac_48k_51", "aac", FileType::Aac, 48000, 6, "-c:a aac -f adts", {}, {}},
+    {"Aac_44k_10", "adts", FileType::Aac, 44100, 1, "-c:a aac -f adts", {}, {}},
+    {"Aac_48k_20_Crc", "aac", FileType::Aac, 48000, 2, "-c:a aac -f adts",
+     [](Bytes& stream) { stream = test::WithAdtsCrc(stream); }, {}},
+    {"Aac_48k_20_TwoBlocks", "aac", FileType::Aac, 48000, 2, "-c:a aac -f adts",
+     [](Bytes& stream) { stream = test::WithTwoBlocks(stream); }, {}},
 };
 
 std::vector<std::int16_t> Decode(const std::string& file) {

@@ -88,7 +88,7 @@ Decoded DecodeStrictly(const std::string& file) {
     const std::string pcm = file + ".pcm";
     const CommandResult r = RunCommand(
         "ffmpeg -nostdin -v error -xerror -err_detect crccheck+explode -flags2 +skip_manual -i " +
-        ShellQuote(file) + " -f s16le -y " + ShellQuote(pcm));
+        ShellQuote(file) + " -af asetpts=N/SR/TB -f s16le -y " + ShellQuote(pcm));
     Decoded decoded{{}, r.err, r.exitStatus};
     const Bytes bytes = ReadFile(pcm);
     decoded.samples.resize(bytes.size() / 2);
