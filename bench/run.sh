@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Times Velmora's corrected write against `cat` and `ffmpeg -c copy` on the same large
 # streams (48 kHz AC-3 of constant frames, 44.1 kHz VBR MP3 whose frames all differ, 48 kHz
-# 5.1 E-AC-3 at 640 kbit/s),
+# 5.1 E-AC-3 at 640 kbit/s, 48 kHz AAC in ADTS whose frames all differ too),
 # alternating the three over several rounds, and prints medians, ratios and memory.
 #
 #   bench/run.sh                      uses build/release (as `make bench` builds it)
 #   BUILD_DIR=build/x ROUNDS=7 bench/run.sh
-#   SIZE_MB=600 MP3_SIZE_MB=300 EAC3_SIZE_MB=600 bench/run.sh    sizes of the large streams
+#   SIZE_MB=600 MP3_SIZE_MB=300 EAC3_SIZE_MB=600 AAC_SIZE_MB=300 bench/run.sh
+#                                     sizes of the large streams
 # The 600 MB AC-3 row runs once more with ten damaged frames and /Repair.
 set -euo pipefail
 
@@ -16,6 +17,7 @@ ROUNDS="${ROUNDS:-5}"
 SIZE_MB="${SIZE_MB:-600}"
 MP3_SIZE_MB="${MP3_SIZE_MB:-300}"
 EAC3_SIZE_MB="${EAC3_SIZE_MB:-600}"
+AAC_SIZE_MB="${AAC_SIZE_MB:-300}"
 WORK="$ROOT/bench/work"
 VELMORA="$BUILD_DIR/src/velmora"
 
@@ -34,6 +36,8 @@ mkdir -p "$WORK"
 # AC-3: a 48 kHz tone at 448 kbit/s, 1792-byte frames, 31.25 frames per second.
 # MP3: 44.1 kHz pink noise at VBR quality 2, so that frame lengths vary; no tags and no info
 # frame, so that copies of it join into one valid stream.
+# AAC: 48 kHz stereo pink noise at 192 kbit/s in ADTS, about 500 bytes a frame, every frame
+# its own length.
 make_seed() {
     local kind=$1 file=$2
     [[ -s "$file" ]] && return
@@ -44,6 +48,8 @@ make_seed() {
                  -c:a libmp3lame -q:a 2 -write_xing 0 -id3v2_version 0 -f mp3 "$file" ;;
         eac3) ffmpeg -v error -y -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=60" \
                  -ac 6 -c:a eac3 -b:a 640k -f eac3 "$file" ;;
+        aac) ffmpeg -v error -y -f lavfi -i "anoisesrc=d=60:c=pink:r=48000:a=0.2" -ac 2 \
+                 -c:a aac -b:a 192k -f adts "$file" ;;
     esac
 }
 
@@ -173,3 +179,4 @@ run_size ac3 "$SIZE_MB"
 run_repair "$SIZE_MB"
 run_size mp3 "$MP3_SIZE_MB"
 run_size eac3 "$EAC3_SIZE_MB"
+run_size aac "$AAC_SIZE_MB"

@@ -9,9 +9,9 @@ std::string HelpText() {
        velmora /Source FILE /Target FILE /Startdelay MS [more switches]
        velmora --help | -h | --version
 
-Velmora corrects the delay of an AC-3 (.ac3), DTS (.dts) or MPEG audio (.mpa, .mp1,
-.mp2, .mp3, .m2a) elementary stream by cutting or adding whole frames, and saves a
-report beside the target (TARGET with .txt).
+Velmora corrects the delay of an AC-3 (.ac3), DTS (.dts), MPEG audio (.mpa, .mp1,
+.mp2, .mp3, .m2a) or AAC in ADTS (.aac, .adts) elementary stream by cutting or adding
+whole frames, and saves a report beside the target (TARGET with .txt).
 
 Switches (names in any letter case; a value is the next argument, or follows "="):
   /Source FILE       the stream to correct (required)
@@ -20,8 +20,8 @@ Switches (names in any letter case; a value is the next argument, or follows "="
                      at the start, positive adds frames there
   /Enddelay MS       end delay in whole milliseconds: negative cuts frames at the end,
                      positive adds copies of the last frame there
-  /Silence           frames added at the start of an AC-3 or MPEG audio stream are
-                     silent frames (DTS always gets copies), for this run only
+  /Silence           frames added at the start of an AC-3, MPEG audio or AAC stream
+                     are silent frames (DTS always gets copies), for this run only
   /Nosilence         frames added at the start are copies of the first frame, for this
                      run only
   /Repair            a damaged frame becomes a silent one and junk between frames is left

@@ -30,10 +30,16 @@ std::string_view KeptExtension(std::string_view name, const FormatRow& format) {
 }  // namespace
 
 FileType FileTypeFromExtension(std::string_view name) {
+    // A whole extension first: ".adts" ends in "dts" but is AAC.
+    for (const FormatRow& format : Formats()) {
+        if (!KeptExtension(name, format).empty()) {
+            return format.type;
+        }
+    }
     // No dot is needed in front: "filedts" is a DTS file too.
     const std::string ending = AsciiUpperCase(LastCharacters(name, 3));
     for (const FormatRow& format : Formats()) {
-        if (ending == format.word || !KeptExtension(name, format).empty()) {
+        if (ending == format.word) {
             return format.type;
         }
     }

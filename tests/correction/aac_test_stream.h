@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "support/test_support.h"
@@ -64,6 +65,46 @@ inline Bytes WithTwoBlocks(const Bytes& stream) {
         out.insert(out.end(), b.begin() + 7, b.end());
     }
     return out;
+}
+
+// Every frame given a fill element with SBR data before its end element, where HE-AAC
+// encoders put it (the SBR bits themselves are not real: only the element's place and type
+// tell the stream apart).
+inline void WithSbrFill(Bytes& stream) {
+    Bytes out;
+    for (const Bytes& frame : AdtsFrames(stream)) {
+        std::vector<bool> bits;
+        for (std::size_t n = 7 * 8; n < frame.size() * 8; ++n) {
+            bits.push_back((frame[n / 8] >> (7 - n % 8) & 1) != 0);
+        }
+        while (!bits.empty() && !bits.back()) {
+            bits.pop_back();
+        }
+        bits.resize(bits.size() - 3);  // the end element
+        // ID_FIL, count 2, EXT_SBR_DATA and 12 bits of it; then ID_END.
+        for (const char bit : std::string("110") + "0010" + "1101" + "100000000000" + "111") {
+            bits.push_back(bit == '1');
+        }
+        Bytes payload((bits.size() + 7) / 8);
+        for (std::size_t n = 0; n < bits.size(); ++n) {
+            payload[n / 8] = static_cast<std::uint8_t>(payload[n / 8] | bits[n] << (7 - n % 8));
+        }
+        const Bytes header = AdtsHeaderFor(frame, 7 + payload.size(), 1, false);
+        out.insert(out.end(), header.begin(), header.end());
+        out.insert(out.end(), payload.begin(), payload.end());
+    }
+    stream = out;
+}
+
+// Channel configuration 0 in every header: the layout is in a program config element,
+// which no silent frame carries.
+inline void WithChannelsInPce(Bytes& stream) {
+    std::size_t at = 0;
+    for (const Bytes& frame : AdtsFrames(stream)) {
+        stream[at + 2] &= 0xFE;
+        stream[at + 3] &= 0x3F;
+        at += frame.size();
+    }
 }
 
 }  // namespace velmora::test

@@ -70,7 +70,10 @@ const Stream kStreams[] = {
     {"Eac3_48k_71", "eac3", 48000, "-ac 6 -c:a eac3 -b:a 448k", FileType::Ac3, false, false, true},
     {"Aac_48k_20", "aac", 48000, "-c:a aac -b:a 128k -f adts", FileType::Aac},
     {"Aac_48k_51", "aac", 48000, "-ac 6 -c:a aac -f adts", FileType::Aac},
-    {"Aac_44k_10", "adts", 44100, "-ac 1 -c:a aac -f adts", FileType::Aac},
+    // An ID3v2 tag in front and an APEv2 tag behind, as some writers add them.
+    {"Aac_44k_10_Tags", "adts", 44100,
+     "-ac 1 -c:a aac -f adts -write_id3v2 1 -write_apetag 1 -metadata title=Song",
+     FileType::Aac},
     {"Aac_48k_20_Crc", "aac", 48000, "-c:a aac -f adts", FileType::Aac, false, false, false,
      test::WithAdtsCrc},
     {"Aac_48k_20_TwoBlocks", "aac", 48000, "-c:a aac -f adts", FileType::Aac, false, false,
@@ -196,30 +199,34 @@ INSTANTIATE_TEST_SUITE_P(TargetWriter, RealStreams, ::testing::ValuesIn(kStreams
                              return std::string(info.param.name);
                          });
 
-// ID3v2 before the frames and ID3v1 after them are copied as they are, around the frames
-// added at both ends.
+// ID3v2 before the frames and ID3v1 or APEv2 after them are copied as they are, around the
+// frames added at both ends.
 TEST(RealStreamTags, StayWhereTheyWere) {
     ASSERT_TRUE(test::HaveFfmpeg());
-    const Stream& stream = kStreams[7];
-    ASSERT_EQ(std::string(stream.name), "Mp3_44k_Tags");
-    test::ScratchDir dir;
-    const std::string source = dir.File(std::string("source.") + stream.extension);
-    ASSERT_TRUE(Encode(stream, source));
-    const StreamInfo info = AnalyseSource(source, stream.fileType).info;
-    test::RecordingObserver observer;
-    const std::string target = dir.File(std::string("target.") + stream.extension);
-    ASSERT_EQ(WriteTarget(WriteRequest{source, target, stream.fileType, 300, 100}, info,
-                          observer)
-                  .outcome,
-              WriteOutcome::Complete);
-    const Bytes in = test::ReadFile(source);
-    const Bytes out = test::ReadFile(target);
-    const auto head = static_cast<std::size_t>(info.AudioStart);
-    const std::size_t tail = in.size() - static_cast<std::size_t>(info.AudioEnd);
-    EXPECT_EQ(Slice(out, 0, head), Slice(in, 0, head));
-    EXPECT_EQ(Slice(out, out.size() - tail, tail), Slice(in, in.size() - tail, tail));
-    EXPECT_GT(head, 10u);
-    EXPECT_EQ(tail, 128u);
+    // The APEv2 tag: 32-byte header, two items and the footer.
+    for (const auto& [index, tagBehind] : {std::pair{7, 128u}, std::pair{20, 107u}}) {
+        const Stream& stream = kStreams[index];
+        SCOPED_TRACE(stream.name);
+        ASSERT_NE(std::string(stream.name).find("_Tags"), std::string::npos);
+        test::ScratchDir dir;
+        const std::string source = dir.File(std::string("source.") + stream.extension);
+        ASSERT_TRUE(Encode(stream, source));
+        const StreamInfo info = AnalyseSource(source, stream.fileType).info;
+        test::RecordingObserver observer;
+        const std::string target = dir.File(std::string("target.") + stream.extension);
+        ASSERT_EQ(WriteTarget(WriteRequest{source, target, stream.fileType, 300, 100}, info,
+                              observer)
+                      .outcome,
+                  WriteOutcome::Complete);
+        const Bytes in = test::ReadFile(source);
+        const Bytes out = test::ReadFile(target);
+        const auto head = static_cast<std::size_t>(info.AudioStart);
+        const std::size_t tail = in.size() - static_cast<std::size_t>(info.AudioEnd);
+        EXPECT_EQ(Slice(out, 0, head), Slice(in, 0, head));
+        EXPECT_EQ(Slice(out, out.size() - tail, tail), Slice(in, in.size() - tail, tail));
+        EXPECT_GT(head, 10u);
+        EXPECT_EQ(tail, tagBehind);
+    }
 }
 
 // A frame overwritten with junk in the middle of a variable stream stops the copy there,

@@ -31,7 +31,7 @@ TEST(DesktopIntegration, InstallPutsDesktopFileIconAndFileTypeInPlace) {
     const std::string mimeTypes =
         desktop.substr(mimeLine, desktop.find('\n', mimeLine + 1) - mimeLine);
     for (const char* type : {"audio/ac3;", "audio/vnd.dts;", "audio/mp2;", "audio/mpeg;",
-                             "audio/x-mpeg-elementary;"}) {
+                             "audio/x-mpeg-elementary;", "audio/aac;"}) {
         EXPECT_NE(mimeTypes.find(type), std::string::npos) << type;
     }
 
@@ -42,7 +42,9 @@ TEST(DesktopIntegration, InstallPutsDesktopFileIconAndFileTypeInPlace) {
         EXPECT_NE(fileType.find("<glob pattern=\"" + std::string(glob) + "\"/>"), std::string::npos)
             << glob;
     }
-    EXPECT_EQ(fileType.find("*.mp2"), std::string::npos);
+    for (const char* known : {"*.mp2", "*.aac"}) {
+        EXPECT_EQ(fileType.find(known), std::string::npos) << known;
+    }
 
     const std::string icon =
         test::ReadTextFile(share / "icons" / "hicolor" / "scalable" / "apps" / "velmora.svg");

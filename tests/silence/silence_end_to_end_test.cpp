@@ -263,9 +263,9 @@ void MarkTermination(Bytes& stream) {
     }
 }
 
-// Without the check box, and where no silent frame can be built (DTS termination frames),
-// the frames added at the start repeat the stream's first frame; only the second is
-// said.
+// Without the check box, and where no silent frame can be built (DTS termination frames,
+// AAC with SBR or with its channels in a program config element), the frames added at the
+// start repeat the stream's first frame; only the second is said.
 TEST(SilenceCopies, RepeatTheFirstFrameAndAreSaidWhereSilenceWasAsked) {
     ASSERT_TRUE(test::HaveFfmpeg());
     const struct {
@@ -276,6 +276,7 @@ TEST(SilenceCopies, RepeatTheFirstFrameAndAreSaidWhereSilenceWasAsked) {
         const char* addedLine;
         const char* notice;
         void (*patch)(Bytes&);
+        const char* sourceLine = nullptr;
     } rows[] = {
         {"tone.ac3", "-ac 6 -c:a ac3 -b:a 448k", FileType::Ac3, 0,
          "16 frames (512ms) have been added at start.\r\n", nullptr, nullptr},
@@ -284,6 +285,16 @@ TEST(SilenceCopies, RepeatTheFirstFrameAndAreSaidWhereSilenceWasAsked) {
          "47 frames added at the start are copies of the first frame: no silent frame can be "
          "built for this stream.",
          MarkTermination},
+        {"tone.aac", "-ac 2 -c:a aac -f adts", FileType::Aac, 1,
+         "23 frames (491ms) have been added at start.\r\n",
+         "23 frames added at the start are copies of the first frame: no silent frame can be "
+         "built for this stream.",
+         test::WithSbrFill, "Format: HE-AAC (AAC LC with SBR, MPEG-4, ADTS)\r\n"},
+        {"pce.aac", "-ac 2 -c:a aac -f adts", FileType::Aac, 1,
+         "23 frames (491ms) have been added at start.\r\n",
+         "23 frames added at the start are copies of the first frame: no silent frame can be "
+         "built for this stream.",
+         test::WithChannelsInPce, "Channels: in the stream's program config element\r\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);
@@ -299,6 +310,10 @@ TEST(SilenceCopies, RepeatTheFirstFrameAndAreSaidWhereSilenceWasAsked) {
             test::WriteFile(source, bytes);
         }
         SourceAnalysis analysis = AnalyseSource(source, row.type);
+        ASSERT_TRUE(analysis.report.has_value());
+        if (row.sourceLine != nullptr) {
+            EXPECT_NE(analysis.report->find(row.sourceLine), std::string::npos) << *analysis.report;
+        }
         LoadSilentFrame(analysis.info, row.type, row.checkBox);
         ASSERT_FALSE(analysis.info.SilentFrameLoaded);
         test::RecordingObserver observer;

@@ -16,6 +16,7 @@ TEST(FileTypeFromExtension, LastThreeCharactersWithoutRegardToCase) {
         {"a.mp2", FileType::MpegAudio}, {"filedts", FileType::Dts},   {"", FileType::Ac3},
         {"a.MP3", FileType::MpegAudio}, {"a.mp1", FileType::MpegAudio}, {"a.m2a", FileType::MpegAudio},
         {"ts", FileType::Ac3},          {"MPA", FileType::MpegAudio}, {"/x/y.dts", FileType::Dts},
+        {"a.aac", FileType::Aac},       {"a.ADTS", FileType::Aac},    {"fileaac", FileType::Aac},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(FileTypeFromExtension(row.name), row.type) << row.name;
@@ -39,6 +40,9 @@ TEST(ProposeTargetName, FormatMarkOrFixSuffix) {
         {"/m/SONG.MP2", FileType::MpegAudio, "/m/SONG_fix.MP2"},
         {"/m/movie.eac3", FileType::Ac3, "/m/movie_fix.eac3"},
         {"/m/movie.EC3", FileType::Ac3, "/m/movie_fix.EC3"},
+        {"/m/film.aac", FileType::Aac, "/m/film_fix.aac"},
+        {"/m/film.adts", FileType::Aac, "/m/film_fix.adts"},
+        {"/m/Film AAC DELAY -20ms.aac", FileType::Aac, "/m/Film.aac"},
         {"/m/Film AC3 DELAY 20ms.eac3", FileType::Ac3, "/m/Film.eac3"},
         // A capitalised type word in a folder name cuts the proposal inside the folder.
         {R"(C:\AC3 work\movie.ac3)", FileType::Ac3, "C:.ac3"},

@@ -98,7 +98,7 @@ QGroupBox* QtMainView::FilesGroup() {
     edSource_ = new QLineEdit;
     edSource_->setObjectName(QStringLiteral("ed_Source"));
     edSource_->setPlaceholderText(
-        QStringLiteral("AC-3, DTS or MPEG audio stream (.ac3, .dts, .mpa)"));
+        QStringLiteral("AC-3, DTS, MPEG audio or AAC stream (.ac3, .dts, .mpa, .aac)"));
     cmdSource_ = new QPushButton(QStringLiteral("&Open..."));
     cmdSource_->setObjectName(QStringLiteral("cmd_Source"));
     cmdSource_->setToolTip(QStringLiteral("Choose the stream to correct"));
@@ -134,8 +134,8 @@ QGroupBox* QtMainView::DelayGroup() {
     chkAddSilent_ = new AddSilentCheckBox(QStringLiteral("Add si&lence at start"));
     chkAddSilent_->setObjectName(QStringLiteral("chk_AddSilent"));
     chkAddSilent_->setToolTip(
-        QStringLiteral("Frames added at the start of an AC-3 or MPEG audio stream are silent "
-                       "frames instead of copies of its first frame. DTS streams always get "
+        QStringLiteral("Frames added at the start of an AC-3, MPEG audio or AAC stream are "
+                       "silent frames instead of copies of its first frame. DTS streams always get "
                        "copies; frames added at the end are always copies of the last frame."));
     chkRepair_ = new QCheckBox(QStringLiteral("&Repair damaged frames"));
     chkRepair_->setObjectName(QStringLiteral("chk_Repair"));
