@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Times Velmora's corrected write against `cat` and `ffmpeg -c copy` on the same large
 # streams (48 kHz AC-3 of constant frames, 44.1 kHz VBR MP3 whose frames all differ, 48 kHz
-# 5.1 E-AC-3 at 640 kbit/s, 48 kHz AAC in ADTS whose frames all differ too),
+# 5.1 E-AC-3 at 640 kbit/s, 48 kHz AAC in ADTS whose frames all differ too, 48 kHz 24-bit
+# 5.1 PCM in WAV),
 # alternating the three over several rounds, and prints medians, ratios and memory.
 #
 #   bench/run.sh                      uses build/release (as `make bench` builds it)
 #   BUILD_DIR=build/x ROUNDS=7 bench/run.sh
-#   SIZE_MB=600 MP3_SIZE_MB=300 EAC3_SIZE_MB=600 AAC_SIZE_MB=300 bench/run.sh
+#   SIZE_MB=600 MP3_SIZE_MB=300 EAC3_SIZE_MB=600 AAC_SIZE_MB=300 WAV_SIZE_MB=600 bench/run.sh
 #                                     sizes of the large streams
 # The 600 MB AC-3 row runs once more with ten damaged frames and /Repair.
 set -euo pipefail
@@ -18,6 +19,7 @@ SIZE_MB="${SIZE_MB:-600}"
 MP3_SIZE_MB="${MP3_SIZE_MB:-300}"
 EAC3_SIZE_MB="${EAC3_SIZE_MB:-600}"
 AAC_SIZE_MB="${AAC_SIZE_MB:-300}"
+WAV_SIZE_MB="${WAV_SIZE_MB:-600}"
 WORK="$ROOT/bench/work"
 VELMORA="$BUILD_DIR/src/velmora"
 
@@ -48,14 +50,23 @@ make_seed() {
                  -c:a libmp3lame -q:a 2 -write_xing 0 -id3v2_version 0 -f mp3 "$file" ;;
         eac3) ffmpeg -v error -y -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=60" \
                  -ac 6 -c:a eac3 -b:a 640k -f eac3 "$file" ;;
+        wav) : ;;  # made whole by make_stream
         aac) ffmpeg -v error -y -f lavfi -i "anoisesrc=d=60:c=pink:r=48000:a=0.2" -ac 2 \
                  -c:a aac -b:a 192k -f adts "$file" ;;
     esac
 }
 
-# A stream of at least the given size in MB (10^6 bytes), made of copies of the seed.
+# A stream of at least the given size in MB (10^6 bytes), made of copies of the seed. A WAV
+# file has one header for all its samples, so it is encoded whole instead: 24-bit 5.1 at
+# 48 kHz is 864000 bytes a second.
 make_stream() {
     local seed=$1 megabytes=$2 file=$3
+    if [[ $file == *.wav ]]; then
+        local seconds=$(( (megabytes * 1000000 + 863999) / 864000 ))
+        [[ -s "$file" ]] || ffmpeg -v error -y -f lavfi \
+            -i "sine=frequency=440:sample_rate=48000:duration=$seconds" -ac 6 -c:a pcm_s24le "$file"
+        return
+    fi
     local seed_bytes
     seed_bytes=$(stat -c %s "$seed")
     local copies=$(( (megabytes * 1000000 + seed_bytes - 1) / seed_bytes ))
@@ -101,7 +112,7 @@ run_size() {
     local kind=$1 megabytes=$2
     local seed="$WORK/seed.$kind"
     local src="$WORK/source_${megabytes}mb.$kind"
-    make_seed "$kind" "$seed"
+    [[ $kind == wav ]] || make_seed "$kind" "$seed"
     make_stream "$seed" "$megabytes" "$src"
     local bytes
     bytes=$(stat -c %s "$src")
@@ -132,7 +143,9 @@ run_size() {
     echo "  velmora ($START_DELAY/$END_DELAY): $v   [${velmora_times[*]}]"
     echo "  cat:                    $c   [${cat_times[*]}]"
     echo "  ffmpeg -c copy:         $f   [${ffmpeg_times[*]}]"
-    echo "  velmora / cat:    $(echo "scale=2; $v / $c" | bc)   (target <= 1.3)"
+    local target=1.3
+    [[ $kind == wav ]] && target=1.1  # no header to read per frame
+    echo "  velmora / cat:    $(echo "scale=2; $v / $c" | bc)   (target <= $target)"
     echo "  velmora / ffmpeg: $(echo "scale=2; $v / $f" | bc)   (target <= 0.5)"
     echo "  velmora peak RSS: $(awk -v k="$rss" 'BEGIN { printf "%.1f", k / 1024 }') MiB ($rss KiB)   (target <= 16 MiB)"
 }
@@ -180,3 +193,4 @@ run_repair "$SIZE_MB"
 run_size mp3 "$MP3_SIZE_MB"
 run_size eac3 "$EAC3_SIZE_MB"
 run_size aac "$AAC_SIZE_MB"
+run_size wav "$WAV_SIZE_MB"

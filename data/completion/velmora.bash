@@ -6,7 +6,7 @@ _velmora_streams() {
     local name IFS=$'\n'
     for name in $(compgen -f -- "$1"); do
         case "${name,,}" in
-            *.ac3 | *.eac3 | *.ec3 | *.dts | *.dtshd | *.mpa | *.mp1 | *.mp2 | *.mp3 | *.m2a | *.aac | *.adts)
+            *.ac3 | *.eac3 | *.ec3 | *.dts | *.dtshd | *.mpa | *.mp1 | *.mp2 | *.mp3 | *.m2a | *.aac | *.adts | *.wav | *.rf64 | *.bw64)
                 COMPREPLY+=("$name") ;;
             *) [[ -d "$name" ]] && COMPREPLY+=("$name") ;;
         esac

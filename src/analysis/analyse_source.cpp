@@ -26,6 +26,9 @@ std::string AnalyseReadable(SourceReader& source, FileType fileType, StreamInfo&
     if (IsChunkedDtsHd(source)) {
         info.Unusable =
             "It is a DTS-HD file in chunks (it starts with DTSHDHDR), not a raw DTS stream";
+    } else if (FormatOf(fileType).unit == FormatUnit::Sample) {
+        // Chunks, not frames: the format finds its samples itself.
+        lines = FormatOf(fileType).analyse(source, info);
     } else {
         const FormatRow& format = FormatOf(fileType);
         const FramePlace place = FindFrames(source, format);

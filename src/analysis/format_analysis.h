@@ -16,5 +16,7 @@ namespace velmora {
 [[nodiscard]] std::string AnalyseMpegAudio(SourceReader& source, StreamInfo& info);
 // ADTS frames vary in length: the first ones give a mean, and the counts are estimates.
 [[nodiscard]] std::string AnalyseAac(SourceReader& source, StreamInfo& info);
+// WAVE files have no frames: the unit is one sample, and the chunks say where they lie.
+[[nodiscard]] std::string AnalyseWav(SourceReader& source, StreamInfo& info);
 
 }  // namespace velmora

@@ -43,6 +43,8 @@ struct StreamInfo {
     // A first frame that carries no audio but the stream's counts (Xing, Info or VBRI): it
     // stays first, is not counted, and is brought up to date in the target. 0 when none.
     std::int32_t InfoFrameLength = 0;
+    // The unit is one sample of every channel (PCM in WAVE), not a frame.
+    bool SampleUnits = false;
     // AAC whose frames carry SBR data (HE-AAC): the decoder's output has twice the rate.
     bool Sbr = false;
     // Frames in the stream as far as the analysis can tell without reading them all, and

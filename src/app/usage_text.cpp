@@ -11,7 +11,8 @@ std::string HelpText() {
 
 Velmora corrects the delay of an AC-3 (.ac3), DTS (.dts), MPEG audio (.mpa, .mp1,
 .mp2, .mp3, .m2a) or AAC in ADTS (.aac, .adts) elementary stream by cutting or adding
-whole frames, and saves a report beside the target (TARGET with .txt).
+whole frames, or of PCM in WAV (.wav, .rf64, .bw64) to the sample, and saves a report
+beside the target (TARGET with .txt).
 
 Switches (names in any letter case; a value is the next argument, or follows "="):
   /Source FILE       the stream to correct (required)
@@ -21,7 +22,8 @@ Switches (names in any letter case; a value is the next argument, or follows "="
   /Enddelay MS       end delay in whole milliseconds: negative cuts frames at the end,
                      positive adds copies of the last frame there
   /Silence           frames added at the start of an AC-3, MPEG audio or AAC stream
-                     are silent frames (DTS always gets copies), for this run only
+                     are silent frames (DTS always gets copies, WAV always silence),
+                     for this run only
   /Nosilence         frames added at the start are copies of the first frame, for this
                      run only
   /Repair            a damaged frame becomes a silent one and junk between frames is left

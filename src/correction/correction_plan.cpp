@@ -70,7 +70,7 @@ PlannedCorrection MakeCorrectionPlan(std::int32_t startDelayMs, std::int32_t end
     if (plan.endDelayMs > 0) {
         plan.addEndFrames = DelayToFrames(endMagnitude, fps);
     }
-    result.lines = PlanLines(plan, fps);
+    result.lines = PlanLines(plan, fps, info.SampleUnits);
     return result;
 }
 

@@ -35,7 +35,8 @@ std::string DamageNearTheStart(const std::string& sourceName, const StreamInfo& 
     const std::int64_t framesStart = info.AudioStart + info.InfoFrameLength;
     const std::optional<std::int64_t> length =
         source.Open(sourceName) ? source.Length() : std::nullopt;
-    if (!length || info.FrameLength <= 0 || !source.Seek(framesStart)) {
+    // Samples have no frames to be damaged.
+    if (!length || info.FrameLength <= 0 || info.SampleUnits || !source.Seek(framesStart)) {
         return {};
     }
     const std::int64_t audioEnd =

@@ -46,6 +46,10 @@ struct CopyState {
     // A piece after the last whole frame was too short for a frame and was left out.
     bool shortLastFrame = false;
     std::string unitWord = "frame";
+    // What one unit is in every other count: a frame, or for PCM one sample.
+    std::string unit = "frame";
+    // The format's own lines about the target (chunks moved, a new form), before the rate.
+    std::string formatLines;
     // Silence was asked for at the start, and copies of the first frame stand in for it.
     bool copiesForSilence = false;
     // Frames copied as they are although their check words fail (a plain run), or repairs

@@ -10,6 +10,8 @@
 #include "correction/correction_plan.h"
 #include "correction/frame_copy.h"
 #include "correction/report_file.h"
+#include "correction/wav_copy.h"
+#include "formats/format_table.h"
 #include "platform/files/byte_file.h"
 #include "platform/files/file_safety.h"
 #include "report/report_text.h"
@@ -302,8 +304,10 @@ WriteResult CopyIntoTarget(ReplacementFile& target, InputFile& source, const Che
         return Failure(WriteOutcome::WriteFailed,
                        FileFailure("Target", request.targetName, "created", target.Reason()));
     }
-    copy = CopyFrames(source, target.File(), checked.sourceLength, plan, info, request.fileType,
-                      request.repair, observer);
+    copy = FormatOf(request.fileType).unit == FormatUnit::Sample
+               ? CopySamples(source, target.File(), checked.sourceLength, plan, info, observer)
+               : CopyFrames(source, target.File(), checked.sourceLength, plan, info,
+                            request.fileType, request.repair, observer);
     source.Close();
     WriteResult result = CopyOutcome(copy, target, source, checked, request, info);
     observer.ShowStatus("pending...");

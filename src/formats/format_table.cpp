@@ -12,7 +12,7 @@ namespace velmora {
 
 namespace {
 
-constexpr std::array<FormatRow, 4> kFormats = {{
+constexpr std::array<FormatRow, 5> kFormats = {{
     {FileType::Ac3, "AC3", ".ac3", {".EAC3", ".EC3"}, "AC3-Files", "*.AC3;*.EAC3;*.EC3", true,
      FormatUnit::Frame, Ac3UnitFacts, false, AnalyseAc3, LoadAc3Silence, true, Ac3UnitCrcsHold,
      true, 2, false},
@@ -25,6 +25,11 @@ constexpr std::array<FormatRow, 4> kFormats = {{
     {FileType::Aac, "AAC", ".aac", {".ADTS"}, "AAC-Files", "*.AAC;*.ADTS", true,
      FormatUnit::Frame, AacAdtsFacts, false, AnalyseAac, LoadAacSilence, false, nullptr, false,
      2, true},
+    // No frames to read: the chunks say where the samples lie, and the writer adds zeros
+    // whatever the check box says, since a repeated sample is no silence.
+    {FileType::Wav, "WAV", ".wav", {".RF64", ".BW64"}, "WAV-Files", "*.WAV;*.RF64;*.BW64", true,
+     FormatUnit::Sample, [](std::span<const std::uint8_t>) { return FrameFacts{}; }, false,
+     AnalyseWav, nullptr, false, nullptr, false, 0, false},
 }};
 
 }  // namespace

@@ -8,27 +8,30 @@ namespace velmora {
 namespace {
 
 std::string PlanLine(std::int32_t delayMs, std::int64_t frames, float framesPerSecond,
-                     const char* tail) {
-    return std::to_string(DelayMagnitude(delayMs)) + "ms (" + FramesToTime(frames, framesPerSecond) +
-           ")" + tail;
+                     bool samples, const char* tail) {
+    const std::string inBrackets =
+        samples ? std::to_string(frames) + (frames == 1 ? " sample" : " samples")
+                : FramesToTime(frames, framesPerSecond);
+    return std::to_string(DelayMagnitude(delayMs)) + "ms (" + inBrackets + ")" + tail;
 }
 
 }  // namespace
 
-std::string PlanLines(const CorrectionPlan& plan, float fps) {
+std::string PlanLines(const CorrectionPlan& plan, float fps, bool samples) {
     std::string lines;
     if (plan.startDelayMs < 0) {
-        lines += PlanLine(plan.startDelayMs, plan.cutStartFrames, fps,
+        lines += PlanLine(plan.startDelayMs, plan.cutStartFrames, fps, samples,
                           " ms to be cut at beginning.\r\n");
     }
     if (plan.startDelayMs > 0) {
-        lines += PlanLine(plan.startDelayMs, plan.addStartFrames, fps, " to be add at beginning.\r\n");
+        lines += PlanLine(plan.startDelayMs, plan.addStartFrames, fps, samples,
+                          " to be add at beginning.\r\n");
     }
     if (plan.endDelayMs < 0) {
-        lines += PlanLine(plan.endDelayMs, plan.cutEndFrames, fps, " to be cut at end.\r\n");
+        lines += PlanLine(plan.endDelayMs, plan.cutEndFrames, fps, samples, " to be cut at end.\r\n");
     }
     if (plan.endDelayMs > 0) {
-        lines += PlanLine(plan.endDelayMs, plan.addEndFrames, fps, " to be add at end.\r\n");
+        lines += PlanLine(plan.endDelayMs, plan.addEndFrames, fps, samples, " to be add at end.\r\n");
     }
     return lines;
 }

@@ -9,7 +9,9 @@ namespace velmora {
 
 // "<magnitude>ms (<duration of the whole frames>) to be cut at beginning.\r\n" and its
 // siblings; the number before "ms" is what the user asked for, the time in brackets what the
-// whole frames really give.
-[[nodiscard]] std::string PlanLines(const CorrectionPlan& plan, float framesPerSecond);
+// whole frames really give. Where the unit is one sample, the brackets give the samples
+// ("100ms (4800 samples) ms to be cut at beginning.").
+[[nodiscard]] std::string PlanLines(const CorrectionPlan& plan, float framesPerSecond,
+                                    bool samples = false);
 
 }  // namespace velmora

@@ -123,8 +123,9 @@ std::string RepairSummaryLine(const CopyState& copy) {
 
 std::string TargetInformation(const CopyState& copy, float fps) {
     std::string lines = "\r\nTarget file information:\r\n\r\n";
+    const bool samples = copy.unit == "sample";
     if (copy.cutStartFrames >= 1) {
-        lines += CountLine(copy.cutStartFrames, "frame", "cut at start", fps);
+        lines += CountLine(copy.cutStartFrames, copy.unit, "cut at start", fps);
     }
     if (copy.addStartFrames >= 1) {
         lines += CountLine(copy.addStartFrames, copy.unitWord, "added at start", fps);
@@ -133,13 +134,15 @@ std::string TargetInformation(const CopyState& copy, float fps) {
         lines += CopiesForSilenceLine(copy.addStartFrames) + "\r\n";
     }
     if (copy.cutEndFrames >= 1) {
-        lines += CountLine(copy.cutEndFrames, "frame", "cut at end", fps);
+        lines += CountLine(copy.cutEndFrames, copy.unit, "cut at end", fps);
     }
     if (copy.addEndFrames >= 1) {
-        lines += CountLine(copy.addEndFrames, "frame", "added at end", fps);
+        // Samples added are silence at either end: a repeated last sample would be a step.
+        lines += CountLine(copy.addEndFrames, samples ? copy.unitWord : "frame", "added at end",
+                           fps);
     }
     // The count really written, always in the plural.
-    lines += std::to_string(copy.framesWritten) + " frames (" +
+    lines += std::to_string(copy.framesWritten) + " " + copy.unit + "s (" +
              FramesToTime(copy.framesWritten, fps) + ") have been written.\r\n";
     for (const std::string& line : copy.damageLines) {
         lines += line + "\r\n";
@@ -159,7 +162,11 @@ std::string TargetInformation(const CopyState& copy, float fps) {
         lines += "Average data rate: " + std::to_string(RoundToInt64(copy.averageKbps)) +
                  " kbps\r\n";
     }
-    lines += FrameRateSentence(fps);
+    lines += copy.formatLines;
+    // One sample a unit: the source lines gave the rate.
+    if (!samples) {
+        lines += FrameRateSentence(fps);
+    }
     return lines;
 }
 

@@ -27,6 +27,10 @@ std::string MakeSource(const ScratchDir& dir, const std::string& name, Bytes hea
 const Bytes kAc3_448 = {0x0B, 0x77, 0x00, 0x00, 0x1E};  // 48 kHz, frmsizecod 30
 const Bytes kAc3_44k_512 = {0x0B, 0x77, 0x00, 0x00, 0x5E, 0x40};  // 44.1 kHz, frmsizecod 30
 const Bytes kDts_1536 = {0x7F, 0xFE, 0x80, 0x01, 0xFC, 0x3C, 0x7D, 0xC2, 0x77, 0x00};
+// 8 kHz mono A-law in a RIFF header for a 4000-byte file.
+const Bytes kALawWav = {'R', 'I', 'F', 'F', 0x98, 0x0F, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't',
+                        ' ', 16, 0, 0, 0, 6, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x40, 0x1F, 0, 0, 1, 0,
+                        8, 0, 'd', 'a', 't', 'a', 0x74, 0x0F, 0, 0};
 
 TEST(AnalyseSource, FullAc3Report) {
     ScratchDir dir;
@@ -260,6 +264,10 @@ TEST(AnalyseSource, UncorrectableStreamsSayWhy) {
         {"c.dts", {'D', 'T', 'S', 'H', 'D', 'H', 'D', 'R', 0, 0}, FileType::Dts, "DTSHDHDR"},
         {"c.dtshd", {'D', 'T', 'S', 'H', 'D', 'H', 'D', 'R', 0, 0}, FileType::Ac3, "DTSHDHDR"},
         {"free.mp3", {0xFF, 0xFB, 0x04, 0x00}, FileType::MpegAudio, "Free-format"},
+        {"alaw.wav", kALawWav, FileType::Wav, "A-law, not PCM"},
+        // The format chunk fills the file: no samples.
+        {"nodata.wav", Bytes(kALawWav.begin(), kALawWav.begin() + 36), FileType::Wav,
+         "no data chunk"},
     };
     for (const auto& row : rows) {
         const SourceAnalysis a =

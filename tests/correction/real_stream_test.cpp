@@ -18,6 +18,8 @@
 #include "correction/eac3_test_stream.h"
 #include "correction/recording_observer.h"
 #include "correction/target_writer.h"
+#include "correction/wav_copy.h"
+#include "correction/wav_test_file.h"
 #include "formats/dts_frame.h"
 #include "silence/bit_writer.h"
 #include "support/test_support.h"
@@ -78,6 +80,14 @@ const Stream kStreams[] = {
      test::WithAdtsCrc},
     {"Aac_48k_20_TwoBlocks", "aac", 48000, "-c:a aac -f adts", FileType::Aac, false, false,
      false, test::WithTwoBlocks},
+    {"Wav_16_Stereo_List", "wav", 48000, "-c:a pcm_s16le -metadata title=Song", FileType::Wav},
+    {"Wav_24_51_Extensible", "wav", 48000, "-ac 6 -c:a pcm_s24le", FileType::Wav},
+    {"Wav_Float32_Fact", "wav", 44100, "-c:a pcm_f32le", FileType::Wav},
+    // Odd data sizes: the pad byte comes and goes.
+    {"Wav_8_Mono", "wav", 22050, "-ac 1 -c:a pcm_u8", FileType::Wav},
+    {"Wav_Rf64", "wav", 48000, "-c:a pcm_s16le -rf64 always", FileType::Wav},
+    {"Wav_Markers", "wav", 48000, "-c:a pcm_s16le", FileType::Wav, false, false, false,
+     [](const Bytes& wav) { return test::WithMarkers(wav); }},
 };
 
 // Names the stream in test output instead of dumping its bytes.
@@ -172,6 +182,11 @@ TEST_P(RealStreams, DecodeCleanlyWithExactlyThePlannedFrames) {
             plan.addStartFrames + plan.addEndFrames - plan.cutStartFrames - plan.cutEndFrames;
         const std::int64_t sampleChange = frameChange * info.SamplesPerFrame;
         EXPECT_EQ(DecodedSamples(target), sourceSamples + sampleChange);
+        if (stream.fileType == FileType::Wav) {
+            test::ExpectWavCorrected(test::ReadFile(source), test::ReadFile(target),
+                                     plan.cutStartFrames, plan.addStartFrames, plan.cutEndFrames,
+                                     plan.addEndFrames);
+        }
         // Whole frames come within half a frame of the delay asked for.
         for (const auto& [ms, frames] : {std::pair{delay.start,
                                                    plan.cutStartFrames + plan.addStartFrames},
@@ -226,6 +241,41 @@ TEST(RealStreamTags, StayWhereTheyWere) {
         EXPECT_EQ(Slice(out, out.size() - tail, tail), Slice(in, in.size() - tail, tail));
         EXPECT_GT(head, 10u);
         EXPECT_EQ(tail, tagBehind);
+    }
+}
+
+// A RIFF target past the 4-GiB size field is written as RF64: the 28-byte JUNK placeholder
+// some writers leave becomes its ds64, or a ds64 goes in front. (The limit is lowered here.)
+TEST(RealStreamWav, PastTheRiffLimitTheTargetIsRf64) {
+    ASSERT_TRUE(test::HaveFfmpeg());
+    for (const char* options : {"-c:a pcm_s16le -rf64 auto", "-c:a pcm_s16le"}) {
+        SCOPED_TRACE(options);
+        const Stream stream{"Wav", "wav", 48000, options, FileType::Wav};
+        test::ScratchDir dir;
+        const std::string source = dir.File("source.wav");
+        const std::string target = dir.File("target.wav");
+        ASSERT_TRUE(Encode(stream, source));
+        const StreamInfo info = AnalyseSource(source, FileType::Wav).info;
+        const CorrectionPlan plan = MakeCorrectionPlan(-100, 64, info).plan;
+        InputFile in;
+        OutputFile out;
+        ASSERT_TRUE(in.Open(source) && out.CreateNew(target));
+        test::RecordingObserver observer;
+        const CopyState copy =
+            CopySamples(in, out, *in.Length(), plan, info, observer, 100000);
+        ASSERT_TRUE(out.Close());
+        EXPECT_EQ(copy.end, CopyEnd::Done);
+        EXPECT_NE(copy.formatLines.find("written as RF64"), std::string::npos);
+        const Bytes written = test::ReadFile(target);
+        EXPECT_EQ(std::string(written.begin(), written.begin() + 4), "RF64");
+        // The placeholder, where there was one, is gone into the ds64.
+        const auto chunks = test::WavChunks(written);
+        ASSERT_GE(chunks.size(), 2u);
+        EXPECT_EQ(chunks[0].first + chunks[1].first, "ds64fmt ");
+        EXPECT_EQ(DecodedSamples(target), DecodedSamples(source) - plan.cutStartFrames +
+                                              plan.addEndFrames);
+        test::ExpectWavCorrected(test::ReadFile(source), written, plan.cutStartFrames, 0, 0,
+                                 plan.addEndFrames);
     }
 }
 

@@ -31,18 +31,18 @@ TEST(DesktopIntegration, InstallPutsDesktopFileIconAndFileTypeInPlace) {
     const std::string mimeTypes =
         desktop.substr(mimeLine, desktop.find('\n', mimeLine + 1) - mimeLine);
     for (const char* type : {"audio/ac3;", "audio/vnd.dts;", "audio/mp2;", "audio/mpeg;",
-                             "audio/x-mpeg-elementary;", "audio/aac;"}) {
+                             "audio/x-mpeg-elementary;", "audio/aac;", "audio/x-wav;", "audio/vnd.wave;"}) {
         EXPECT_NE(mimeTypes.find(type), std::string::npos) << type;
     }
 
     const std::string fileType = test::ReadTextFile(share / "mime" / "packages" / "velmora.xml");
     EXPECT_NE(fileType.find("<mime-type type=\"audio/x-mpeg-elementary\">"), std::string::npos);
     // Only the names the shared MIME database lacks.
-    for (const char* glob : {"*.mpa", "*.mp1", "*.m2a"}) {
+    for (const char* glob : {"*.mpa", "*.mp1", "*.m2a", "*.rf64", "*.bw64"}) {
         EXPECT_NE(fileType.find("<glob pattern=\"" + std::string(glob) + "\"/>"), std::string::npos)
             << glob;
     }
-    for (const char* known : {"*.mp2", "*.aac"}) {
+    for (const char* known : {"*.mp2", "*.aac", "*.wav"}) {
         EXPECT_EQ(fileType.find(known), std::string::npos) << known;
     }
 

@@ -12,11 +12,12 @@ TEST(FileTypeFromExtension, LastThreeCharactersWithoutRegardToCase) {
         FileType type;
     } rows[] = {
         {"a.ac3", FileType::Ac3},       {"A.AC3", FileType::Ac3},     {"a.Ac3", FileType::Ac3},
-        {"a.mpa", FileType::MpegAudio}, {"a.DTS", FileType::Dts},     {"a.wav", FileType::Ac3},
+        {"a.mpa", FileType::MpegAudio}, {"a.DTS", FileType::Dts},     {"a.wav", FileType::Wav},
         {"a.mp2", FileType::MpegAudio}, {"filedts", FileType::Dts},   {"", FileType::Ac3},
         {"a.MP3", FileType::MpegAudio}, {"a.mp1", FileType::MpegAudio}, {"a.m2a", FileType::MpegAudio},
         {"ts", FileType::Ac3},          {"MPA", FileType::MpegAudio}, {"/x/y.dts", FileType::Dts},
         {"a.aac", FileType::Aac},       {"a.ADTS", FileType::Aac},    {"fileaac", FileType::Aac},
+        {"a.bw64", FileType::Wav},      {"a.x", FileType::Ac3},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(FileTypeFromExtension(row.name), row.type) << row.name;
@@ -32,7 +33,8 @@ TEST(ProposeTargetName, FormatMarkOrFixSuffix) {
         {R"(D:\clips\movie.ac3)", FileType::Ac3, R"(D:\clips\movie_fix.ac3)"},
         {R"(D:\clips\Film AC3 DELAY -40ms.ac3)", FileType::Ac3, R"(D:\clips\Film.ac3)"},
         {R"(D:\clips\movie.AC3)", FileType::Ac3, R"(D:\clips\movie_fix.ac3)"},
-        {R"(D:\clips\talk.wav)", FileType::Ac3, R"(D:\clips\talk_fix.ac3)"},
+        {R"(D:\clips\talk.wav)", FileType::Wav, R"(D:\clips\talk_fix.wav)"},
+        {"/m/take.RF64", FileType::Wav, "/m/take_fix.RF64"},
         {R"(C:\x\song.mpa)", FileType::MpegAudio, R"(C:\x\song_fix.mpa)"},
         {R"(C:\x\MOVIE.DTS)", FileType::Dts, R"(C:\x\MOVIE_fix.dts)"},
         // MPEG audio keeps its own ending when the type word is not it.

@@ -44,18 +44,18 @@ TEST_F(MainWindowTest, DialogsAreSetUpAsTheOriginalOnes) {
     EXPECT_EQ(open.initialName, "test.file");
     EXPECT_EQ(open.filter,
               "AC3-Files|*.AC3;*.EAC3;*.EC3|MPA-Files|*.MPA;*.MP1;*.MP2;*.MP3;*.M2A|DTS-Files|*.DTS|"
-              "AAC-Files|*.AAC;*.ADTS|All known files|*.AC3;*.EAC3;*.EC3;*.MPA;*.MP1;*.MP2;*.MP3;"
-              "*.M2A;*.DTS;*.AAC;*.ADTS");
-    EXPECT_EQ(open.selectedFilter, 5);
+              "AAC-Files|*.AAC;*.ADTS|WAV-Files|*.WAV;*.RF64;*.BW64|All known files|*.AC3;*.EAC3;"
+              "*.EC3;*.MPA;*.MP1;*.MP2;*.MP3;*.M2A;*.DTS;*.AAC;*.ADTS;*.WAV;*.RF64;*.BW64");
+    EXPECT_EQ(open.selectedFilter, 6);
     EXPECT_EQ(open.title, "Open Source File");
     EXPECT_EQ(open.flags, 0x1000U);
     const FileDialogConfig& save = view.saveDialogs[0];
     EXPECT_EQ(save.initialName, "test.file");
     EXPECT_EQ(save.filter,
               "AC3-Files|*.AC3;*.EAC3;*.EC3|MPA-Files|*.MPA;*.MP1;*.MP2;*.MP3;*.M2A|AAC-Files|"
-              "*.AAC;*.ADTS|All known files|*.AC3;*.EAC3;*.EC3;*.MPA;*.MP1;*.MP2;*.MP3;*.M2A;"
-              "*.AAC;*.ADTS");
-    EXPECT_EQ(save.selectedFilter, 4);
+              "*.AAC;*.ADTS|WAV-Files|*.WAV;*.RF64;*.BW64|All known files|*.AC3;*.EAC3;*.EC3;"
+              "*.MPA;*.MP1;*.MP2;*.MP3;*.M2A;*.AAC;*.ADTS;*.WAV;*.RF64;*.BW64");
+    EXPECT_EQ(save.selectedFilter, 5);
     EXPECT_EQ(save.title, "Open Target File");
     EXPECT_EQ(save.flags, 0x2U);
     EXPECT_EQ(open.folder + save.folder, "");

@@ -79,10 +79,14 @@ class InputFile {
 
   private:
     bool OpenAt(int folder, const std::string& name);
+    friend class OutputFile;  // copies inside the system need the open file
 
     int fd_ = -1;
     std::string reason_;
 };
+
+// How a copy of bytes from one file to another ended; the file that failed has the reason.
+enum class CopyRangeEnd { Done, ReadFailed, WriteFailed };
 
 // A file created for writing. Only a successful Close() means that everything reached the
 // file: some file systems report a failure only there.
@@ -112,6 +116,10 @@ class OutputFile {
     // Cuts the file to `length` bytes (or extends it with zeros); later writes continue at
     // the new end, so that nothing is left as a hole.
     [[nodiscard]] bool Truncate(std::int64_t length);
+    // Appends `count` bytes of `source` from `offset` on, inside the system where it can
+    // (no copy through the program), else by reading and writing.
+    [[nodiscard]] CopyRangeEnd CopyFrom(InputFile& source, std::int64_t offset,
+                                        std::int64_t count);
     // Writes at `offset` without moving the position of Write().
     [[nodiscard]] bool WriteAt(std::int64_t offset, const std::uint8_t* data, std::size_t count);
     // Closes; false when the system reports a failure (a full disk often shows only here).
@@ -121,6 +129,7 @@ class OutputFile {
 
   private:
     bool CreateAt(int folder, const std::string& name, std::optional<unsigned> permissions);
+    CopyRangeEnd CopyByReading(InputFile& source, std::int64_t offset, std::int64_t count);
     bool WriteAll(const std::uint8_t* data, std::size_t count, std::optional<std::int64_t> offset);
 
     int fd_ = -1;

@@ -98,7 +98,7 @@ QGroupBox* QtMainView::FilesGroup() {
     edSource_ = new QLineEdit;
     edSource_->setObjectName(QStringLiteral("ed_Source"));
     edSource_->setPlaceholderText(
-        QStringLiteral("AC-3, DTS, MPEG audio or AAC stream (.ac3, .dts, .mpa, .aac)"));
+        QStringLiteral("AC-3, DTS, MPEG audio, AAC or WAV (.ac3, .dts, .mpa, .aac, .wav)"));
     cmdSource_ = new QPushButton(QStringLiteral("&Open..."));
     cmdSource_->setObjectName(QStringLiteral("cmd_Source"));
     cmdSource_->setToolTip(QStringLiteral("Choose the stream to correct"));
@@ -136,7 +136,8 @@ QGroupBox* QtMainView::DelayGroup() {
     chkAddSilent_->setToolTip(
         QStringLiteral("Frames added at the start of an AC-3, MPEG audio or AAC stream are "
                        "silent frames instead of copies of its first frame. DTS streams always get "
-                       "copies; frames added at the end are always copies of the last frame."));
+                       "copies; frames added at the end are always copies of the last frame. "
+                       "WAV always gets silent samples at both ends."));
     chkRepair_ = new QCheckBox(QStringLiteral("&Repair damaged frames"));
     chkRepair_->setObjectName(QStringLiteral("chk_Repair"));
     chkRepair_->setToolTip(

@@ -239,6 +239,27 @@ bool OutputFile::Truncate(std::int64_t length) {
     return true;
 }
 
+CopyRangeEnd OutputFile::CopyFrom(InputFile& source, std::int64_t offset, std::int64_t count) {
+    auto from = static_cast<off_t>(offset);
+    std::int64_t left = count;
+    while (left > 0 && fd_ >= 0 && source.fd_ >= 0) {
+        const ssize_t n = ::copy_file_range(
+            source.fd_, &from, fd_, nullptr,
+            static_cast<std::size_t>(std::min(left, static_cast<std::int64_t>(kMostPerCall))), 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            // Across file systems, on systems without the call, at an early end and on any
+            // failure: plain reads and writes go on from here, and tell which file failed.
+            break;
+        }
+        left -= n;
+    }
+    return left == 0 ? CopyRangeEnd::Done
+                     : CopyByReading(source, static_cast<std::int64_t>(from), left);
+}
+
 bool OutputFile::WriteAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) {
     if (fd_ < 0 || offset < 0) {
         reason_ = fd_ < 0 ? "the file is not open" : "a negative offset";

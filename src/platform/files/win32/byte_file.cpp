@@ -240,6 +240,10 @@ bool OutputFile::Truncate(std::int64_t length) {
     return true;
 }
 
+CopyRangeEnd OutputFile::CopyFrom(InputFile& source, std::int64_t offset, std::int64_t count) {
+    return CopyByReading(source, offset, count);
+}
+
 bool OutputFile::WriteAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) {
     if (fd_ < 0 || offset < 0) {
         reason_ = fd_ < 0 ? "the file is not open" : "a negative offset";
