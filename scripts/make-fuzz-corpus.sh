@@ -47,6 +47,9 @@ encode dts-48k-1536.dts 48000 2 -c:a dca -strict -2 -b:a 1536k -f dts
 encode dts-44k-1411.dts 44100 2 -c:a dca -strict -2 -b:a 1411k -f dts
 encode eac3-48k-640.eac3 48000 6 -c:a eac3 -b:a 640k -f eac3
 encode eac3-32k-96.eac3 32000 2 -c:a eac3 -b:a 96k -f eac3
+encode aac-48k.aac 48000 2 -c:a aac -b:a 128k -f adts
+encode wav-48k-16.wav 48000 2 -c:a pcm_s16le -metadata title=Tone -f wav
+encode wav-8k-u8.wav 8000 1 -c:a pcm_u8 -f wav
 # DTS-HD: each core frame followed by an extension substream of 81 bytes (a 17-byte header
 # with its CRC for one asset without coding components, then 64 bytes of asset data).
 exss='\x64\x58\x20\x25\x00\x02\x00\x0a\x00\x03\xf0\x18\x00\x00\x00\xc1\x1d'
@@ -86,8 +89,9 @@ bytes "$h/empty" ''
 
 # ---- Writer: choice byte, start text, end text, stream ------------------------------------
 # writer <seed name> <choice byte as \x..> <start text> <end text> <stream file> [bytes]
-# The choice byte holds the type (bits 0-1: 0 AC-3, 1 MPEG audio, 2 DTS), the silence check
-# box (bits 2-3) and the target naming (bits 4-5: 0 plain, 1 and 2 the source itself, 3 short).
+# The choice byte holds the type (bits 0-1: 0 AC-3, 1 MPEG audio, 2 DTS, 3 AAC; bit 6: WAV),
+# the silence check box (bits 2-3) and the target naming (bits 4-5: 0 plain, 1 and 2 the
+# source itself, 3 short).
 writer() {
     local seed="$out/fuzz_writer/$1" choice="$2" start="$3" end="$4" stream="$5"
     local count="${6:-$head_bytes}"
@@ -123,6 +127,9 @@ writer dts-44k '\x02' '+21.5' '-0.4' "$w/dts-44k-1411.dts"
 writer eac3-delays '\x04' '-64' '100' "$w/eac3-48k-640.eac3" 16384
 writer eac3-32k '\x00' '96' '-32' "$w/eac3-32k-96.eac3"
 writer dtshd-delays '\x02' '-21' '11' "$w/dtshd-48k.dts" 16384
+writer aac-delays '\x03' '-50' '50' "$w/aac-48k.aac" 8192
+writer wav-delays '\x40' '-10' '5' "$w/wav-48k-16.wav" 8192
+writer wav-8-bit-odd '\x40' '3' '-1' "$w/wav-8k-u8.wav" 4001
 # DTS with FSIZE 0: one-byte frames, the smallest the writer can meet.
 printf '\x7f\xfe\x80\x01\xfc\x00\x00\x02\x74\x00' >"$w/dts-fsize-0"
 head -c 246 /dev/zero >>"$w/dts-fsize-0"

@@ -156,7 +156,7 @@ std::string TargetInformation(const CopyState& copy, float fps) {
         lines += RepairSummaryLine(copy) + "\r\n";
     }
     if (copy.shortLastFrame) {
-        lines += "Last frame was too short. Ignored.\r\n";
+        lines += "Last " + copy.unit + " was too short. Ignored.\r\n";
     }
     if (copy.averageKbps > 0.0) {
         lines += "Average data rate: " + std::to_string(RoundToInt64(copy.averageKbps)) +

@@ -136,7 +136,7 @@ void CheckAnalysis(const std::string& fileName, std::span<const std::uint8_t> by
 
     // AC-3 and DTS: the frame length is the first unit's, as the writer reads it from the
     // bytes the analysis reads, whenever that unit is a frame that can be timed.
-    if (fileType != velmora::FileType::MpegAudio) {
+    if (fileType == velmora::FileType::Ac3 || fileType == velmora::FileType::Dts) {
         const std::size_t analysed = fileType == velmora::FileType::Ac3 ? 36864 : 16384 + 16;
         const velmora::FrameFacts facts =
             velmora::ReadFrameFacts(fileType, bytes.first(std::min(bytes.size(), analysed)));
@@ -191,7 +191,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     for (const velmora::FileType fileType :
-         {velmora::FileType::Ac3, velmora::FileType::MpegAudio, velmora::FileType::Dts}) {
+         {velmora::FileType::Ac3, velmora::FileType::MpegAudio, velmora::FileType::Dts,
+          velmora::FileType::Aac, velmora::FileType::Wav}) {
         CheckAnalysis(fileName, bytes, fileType);
     }
     velmora::fuzz::ClearScratchFolder();

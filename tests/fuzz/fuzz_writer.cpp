@@ -176,7 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     InputReader input(data, size);
     const std::uint8_t choices = input.Byte();
-    const auto fileType = static_cast<velmora::FileType>((choices & 3) % 3);
+    const auto fileType = (choices & 0x40) != 0 ? velmora::FileType::Wav
+                                                : static_cast<velmora::FileType>(choices & 3);
     const int addSilentValue = (choices >> 2) & 3;
     const int targetNaming = (choices >> 4) & 3;
     const std::string startText(input.Text(input.Byte() % 17));
@@ -276,8 +277,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Require(result.framesWritten > 0, "writer: a complete write holds frames");
             Require(!result.reportName.empty() && Exists(result.reportName),
                     "writer: a complete write saves its report");
-            if (fileType == velmora::FileType::MpegAudio) {
-                break;  // tags and info frames make the layout the real-stream tests' business
+            if (fileType == velmora::FileType::MpegAudio || fileType == velmora::FileType::Aac ||
+                fileType == velmora::FileType::Wav || info.AudioStart != 0) {
+                // Tags, info frames, chunks and the junk before a first frame make the layout
+                // the real-stream tests' business.
+                break;
             }
             // The target is the frames added at the start, the kept source frames byte for
             // byte, and copies of the last frame.

@@ -126,6 +126,11 @@ TEST(WindowsPrograms, BatchRunsMatchTheLinuxProgram) {
     test::Bytes bytes = test::ReadFile(PathFromUtf8(source));
     bytes[50 * 1792] = 0;
     test::WriteFile(PathFromUtf8(damaged), bytes);
+    // PCM, whose samples Windows copies by plain reads and writes.
+    const std::string wav = dir.File("take.wav");
+    const auto madeWav = test::RunCommand("ffmpeg -v error -y -f lavfi -i sine=duration=2 -ac 2 "
+                                          "-c:a pcm_s24le " + test::ShellQuote(wav));
+    ASSERT_EQ(madeWav.exitStatus, 0) << madeWav.err;
 
     struct Row {
         const char* name;
@@ -137,6 +142,7 @@ TEST(WindowsPrograms, BatchRunsMatchTheLinuxProgram) {
         // The console program says so when a run would have shown the window.
         bool wantsWindow;
         bool repairs = false;  // of the damaged stream
+        bool ofWav = false;    // of the WAV file
     };
     const std::vector<Row> rows = {
         {"quoted paths with blanks and a non-ASCII name",
@@ -155,6 +161,9 @@ TEST(WindowsPrograms, BatchRunsMatchTheLinuxProgram) {
         {"a repair", "\"" + cli + "\" /Source \"" + WindowsName(damaged) +
                          "\" /Target \"{T}\" /Startdelay -100 /Repair /Hidden",
          "/Startdelay -100 /Repair", true, false, true},
+        {"a WAV file", "\"" + cli + "\" /Source \"" + WindowsName(wav) +
+                           "\" /Target \"{T}\" /Startdelay -100 /Enddelay 64 /Hidden",
+         "/Startdelay -100 /Enddelay 64", true, false, false, true},
     };
     int index = 0;
     for (const Row& row : rows) {
@@ -173,7 +182,9 @@ TEST(WindowsPrograms, BatchRunsMatchTheLinuxProgram) {
 
         const std::string linuxTarget = folder + "/linux/fixed ü.ac3";
         const auto linux = test::RunCommand(std::string(VELMORA_LINUX_PROGRAM) + " /Source " +
-                                            test::ShellQuote(row.repairs ? damaged : source) +
+                                            test::ShellQuote(row.repairs ? damaged
+                                                             : row.ofWav ? wav
+                                                                         : source) +
                                             " /Target " +
                                             test::ShellQuote(linuxTarget) + " " +
                                             row.linuxSwitches + " /Hidden");
