@@ -71,6 +71,18 @@ PlannedCorrection MakeCorrectionPlan(std::int32_t startDelayMs, std::int32_t end
         plan.addEndFrames = DelayToFrames(endMagnitude, fps);
     }
     result.lines = PlanLines(plan, fps, info.SampleUnits);
+    if (plan.startDelayMs != 0 && fps > 0.0f) {
+        // Time from the samples where the stream gives them: 44.1 kHz frames are no whole
+        // number of milliseconds.
+        const long double frames = plan.startDelayMs < 0
+                                       ? -static_cast<long double>(plan.cutStartFrames)
+                                       : static_cast<long double>(plan.addStartFrames);
+        const long double achievedMs =
+            info.SamplingRate > 0 && info.SamplesPerFrame > 0
+                ? frames * info.SamplesPerFrame * 1000.0L / info.SamplingRate
+                : frames * 1000.0L / fps;
+        result.lines += RemainingDelayLine(plan.startDelayMs - achievedMs, info.SampleUnits);
+    }
     return result;
 }
 

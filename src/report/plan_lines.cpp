@@ -1,6 +1,7 @@
 // The report's plan: one line per end with a delay.
 #include "report/plan_lines.h"
 
+#include "common/number_text.h"
 #include "report/report_text.h"
 
 namespace velmora {
@@ -28,12 +29,26 @@ std::string PlanLines(const CorrectionPlan& plan, float fps, bool samples) {
                           " to be add at beginning.\r\n");
     }
     if (plan.endDelayMs < 0) {
-        lines += PlanLine(plan.endDelayMs, plan.cutEndFrames, fps, samples, " to be cut at end.\r\n");
+        lines +=
+            PlanLine(plan.endDelayMs, plan.cutEndFrames, fps, samples, " to be cut at end.\r\n");
     }
     if (plan.endDelayMs > 0) {
-        lines += PlanLine(plan.endDelayMs, plan.addEndFrames, fps, samples, " to be add at end.\r\n");
+        lines +=
+            PlanLine(plan.endDelayMs, plan.addEndFrames, fps, samples, " to be add at end.\r\n");
     }
     return lines;
+}
+
+std::string RemainingDelayLine(long double remainingMs, bool samples) {
+    // Tenths as a whole number, so that every system writes the same digits.
+    const std::int64_t tenths = RoundToInt64(remainingMs * 10.0L);
+    if (tenths == 0) {
+        return {};
+    }
+    const std::int64_t size = tenths < 0 ? -tenths : tenths;
+    return std::string("Remaining delay at beginning: ") + (tenths < 0 ? "-" : "") +
+           std::to_string(size / 10) + "." + std::to_string(size % 10) + "ms (less than one " +
+           (samples ? "sample" : "frame") + "), to be set in the muxer.\r\n";
 }
 
 }  // namespace velmora

@@ -14,4 +14,9 @@ namespace velmora {
 [[nodiscard]] std::string PlanLines(const CorrectionPlan& plan, float framesPerSecond,
                                     bool samples = false);
 
+// What whole units cannot give of the start delay, asked less achieved, for the muxer:
+// "Remaining delay at beginning: -4.0ms (less than one frame), to be set in the muxer.\r\n";
+// empty when it rounds to 0.0 ms.
+[[nodiscard]] std::string RemainingDelayLine(long double remainingMs, bool samples);
+
 }  // namespace velmora

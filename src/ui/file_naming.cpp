@@ -73,17 +73,31 @@ std::string ProposeTargetName(const std::string& sourceName, FileType type) {
 }
 
 std::optional<std::int32_t> DelayFromFileName(const std::string& sourceName) {
-    const std::size_t found = sourceName.find("DELAY");
-    if (found == std::string::npos) {
-        return std::nullopt;
+    // The file's own name: a folder called "DELAY 7" says nothing of the file in it.
+    const std::size_t slash = sourceName.find_last_of("/\\");
+    const std::string name = AsciiUpperCase(
+        slash == std::string::npos ? sourceName : sourceName.substr(slash + 1));
+    // Demuxers write the mark in many ways ("DELAY -66ms", "_DELAY_957ms_", "[DELAY 0ms]",
+    // "delay=+12.5 ms"): the word, separators, a sign right before the digits, a fraction.
+    // Where a name holds several, the last is the one that was added last.
+    std::optional<std::int32_t> delay;
+    for (std::size_t at = name.find("DELAY"); at != std::string::npos;
+         at = name.find("DELAY", at + 1)) {
+        std::size_t from = at + 5;
+        while (from < name.size() &&
+               std::string_view(" _[:=").find(name[from]) != std::string_view::npos) {
+            ++from;
+        }
+        std::size_t digits = from;
+        if (digits < name.size() && (name[digits] == '-' || name[digits] == '+')) {
+            ++digits;
+        }
+        if (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') {
+            // Kept as a full 32-bit value: a delay over 32.7 s written into a name is meant.
+            delay = ReadWholeMilliseconds(std::string_view(name).substr(from));
+        }
     }
-    // The word and exactly one character after it are skipped: "DELAY -40ms" gives -40,
-    // while "DELAY-40ms" gives 40 because the minus sign is the skipped character.
-    const std::size_t start = found + 6;
-    const std::string_view rest =
-        start < sourceName.size() ? std::string_view(sourceName).substr(start) : std::string_view();
-    // Kept as a full 32-bit value: a delay over 32.7 s written into a name is still meant.
-    return ReadWholeMilliseconds(rest);
+    return delay;
 }
 
 }  // namespace velmora

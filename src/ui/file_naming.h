@@ -15,7 +15,8 @@ namespace velmora {
 
 [[nodiscard]] std::string ProposeTargetName(const std::string& sourceName, FileType type);
 
-// The start delay written after "DELAY" in the name, or nothing when the name has no "DELAY".
+// The start delay marked in the file's own name ("DELAY -40ms", "_delay_957ms_"; the last
+// mark counts), or nothing when the name has no mark.
 [[nodiscard]] std::optional<std::int32_t> DelayFromFileName(const std::string& sourceName);
 
 }  // namespace velmora

@@ -36,6 +36,11 @@ const std::string kSourceInfo =
     "Source file information:\r\n\r\nSampling rate: 48 kHz\r\nNominal bit rate: 448 kbps\r\n";
 const std::string kTargetHeader = "\r\nTarget file information:\r\n\r\n";
 const std::string kRateLine = "There are 31.25 frames in one second.";
+// 100 ms is 3 frames of 32 ms: 4 ms are left for the muxer.
+const std::string kLeftPlus4 =
+    "Remaining delay at beginning: 4.0ms (less than one frame), to be set in the muxer.\r\n";
+const std::string kLeftMinus4 =
+    "Remaining delay at beginning: -4.0ms (less than one frame), to be set in the muxer.\r\n";
 
 // Frame `index` of a stream of `frameLength`-byte frames.
 Bytes FrameOf(const Bytes& stream, std::int64_t index, std::int64_t frameLength = kFrame) {
@@ -131,7 +136,7 @@ TEST(TargetWriter, PositiveStartDelayRepeatsTheFirstFrame) {
     const WriteRun run(source, "100", "");
     EXPECT_EQ(run.Target(), Concat({Repeat(FrameOf(source, 0), 3), source}));
     EXPECT_EQ(run.result.framesWritten, 13);
-    ExpectComplete(run, "100ms (00:00:00,096) to be add at beginning.\r\n",
+    ExpectComplete(run, "100ms (00:00:00,096) to be add at beginning.\r\n" + kLeftPlus4,
                    kTargetHeader + "3 frames (96ms) have been added at start.\r\n" +
                        "13 frames (00:00:00,416) have been written.\r\n" + kRateLine);
     EXPECT_EQ(run.observer.Statuses(),
@@ -161,7 +166,7 @@ TEST(TargetWriter, SilentFramePadsTheStartAndNamesItself) {
     const Bytes silent = test::BuildFrames({0x0B, 0x77, 0xAA, 0xAA, 0x1E}, kFrame, 1);
     const WriteRun three(source, "100", "", WithSilentFrame(silent));
     EXPECT_EQ(three.Target(), Concat({Repeat(silent, 3), source}));
-    ExpectComplete(three, "100ms (00:00:00,096) to be add at beginning.\r\n",
+    ExpectComplete(three, "100ms (00:00:00,096) to be add at beginning.\r\n" + kLeftPlus4,
                    kTargetHeader + "3 silent frames (96ms) have been added at start.\r\n" +
                        "13 frames (00:00:00,416) have been written.\r\n" + kRateLine);
     EXPECT_EQ(three.observer.Statuses(),
@@ -210,11 +215,11 @@ TEST(TargetWriter, CutAtTheStartLeavesOutTheFirstFrames) {
     const Bytes source = Ac3Frames(10);
     const WriteRun run(source, "-100", "");
     EXPECT_EQ(run.Target(), Bytes(source.begin() + 3 * kFrame, source.end()));
-    ExpectComplete(run, "100ms (00:00:00,096) ms to be cut at beginning.\r\n",
+    ExpectComplete(run, "100ms (00:00:00,096) ms to be cut at beginning.\r\n" + kLeftMinus4,
                    kTargetHeader + "3 frames (96ms) have been cut at start.\r\n" +
                        "7 frames (00:00:00,224) have been written.\r\n" + kRateLine);
     EXPECT_EQ(run.observer.Calls("info:").front(),
-              "100ms (00:00:00,096) ms to be cut at beginning.\r\n");
+              "100ms (00:00:00,096) ms to be cut at beginning.\r\n" + kLeftMinus4);
 }
 
 TEST(TargetWriter, SingleCutFramesAreSingular) {
@@ -290,7 +295,7 @@ TEST(TargetWriter, DamagedFrameLeavesTheEarlierTarget) {
     } rows[] = {
         {1, 100, 64, "at 00:00:00,000 (byte 0)",
          "100ms (00:00:00,096) to be add at beginning.\r\n"
-         "64ms (00:00:00,064) to be add at end.\r\n",
+         "64ms (00:00:00,064) to be add at end.\r\n" + kLeftPlus4,
          {"pending..."}},
         {4 * kFrame + 1, 0, 0, "at 00:00:00,128 (byte 7168)", "",
          {"Writing...", "pending..."}},
@@ -413,7 +418,7 @@ TEST(TargetWriter, ReportsAThreeMinuteCorrectionExactly) {
         "There are 31.25 frames in one second.";
     ExpectComplete(run,
                    "100ms (00:00:00,096) ms to be cut at beginning.\r\n"
-                   "64ms (00:00:00,064) to be add at end.\r\n",
+                   "64ms (00:00:00,064) to be add at end.\r\n" + kLeftMinus4,
                    targetInformation);
     EXPECT_EQ(run.result.framesWritten, 5624);
     EXPECT_EQ(run.Target(), Concat({Bytes(source.begin() + 3 * kFrame, source.end()),
@@ -515,7 +520,7 @@ TEST(TargetWriter, RecordsEveryCallInOrder) {
     std::vector<std::string> expected = {
         "events",
         "info:100ms (00:00:00,096) to be add at beginning.\r\n64ms (00:00:00,064) to be add at "
-        "end.\r\n",
+        "end.\r\n" + kLeftPlus4,
         "busy:on",
         "max:17920",
         "events",  // one pass per block read, so a window sees Cancel

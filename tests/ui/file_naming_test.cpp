@@ -64,20 +64,28 @@ TEST(ProposeTargetName, FormatMarkOrFixSuffix) {
     }
 }
 
-TEST(DelayFromFileName, NumberAfterTheWordAndOneCharacter) {
+TEST(DelayFromFileName, TheLastMarkInTheFilesOwnName) {
     const struct {
         const char* name;
         std::optional<std::int32_t> delay;
     } rows[] = {
         {R"(C:\x\Film DELAY -40ms.ac3)", -40},
-        {R"(C:\x\Film delay -40ms.ac3)", std::nullopt},
-        {R"(C:\x\Film DELAY-40ms.ac3)", 40},
-        {R"(C:\x\Film DELAY x.ac3)", 0},
+        {R"(C:\x\Film delay -40ms.ac3)", -40},
+        {R"(C:\x\Film DELAY-40ms.ac3)", -40},
+        {R"(C:\x\Film DELAY x.ac3)", std::nullopt},
         {R"(C:\x\Film DELAY 120ms.ac3)", 120},
         {R"(C:\x\Film DELAY 12.5ms.ac3)", 12},
-        {"/DELAY 7/Film DELAY 9.ac3", 7},
-        {"Film DELAY", 0},
-        {"Film DELAY ", 0},
+        {"T80 3_2ch 448Kbps DELAY -66ms.ac3", -66},
+        {"Film_DELAY_957ms_.dts", 957},
+        {"Film DELAY -356 ms.mpa", -356},
+        {"Film [DELAY 0ms].ac3", 0},
+        {"Film delay=+12.6.ac3", 13},
+        {"Film DELAY - 40.ac3", std::nullopt},
+        {"Film DELAY 7 DELAY -9ms.ac3", -9},
+        {"/DELAY 7/Film.ac3", std::nullopt},
+        {R"(C:\DELAY 7\Film DELAY 9.ac3)", 9},
+        {"Film DELAY", std::nullopt},
+        {"Film DELAY ", std::nullopt},
         // Beyond 16 bits the value is still taken whole.
         {"Film DELAY 40000ms.ac3", 40000},
         {"Film DELAY -70000ms.ac3", -70000},
