@@ -1,6 +1,8 @@
 // Reading the raw Windows command line: the program path, quotes, switches and their values.
 #include "app/command_line.h"
 
+#include <algorithm>
+
 #include "common/ascii_text.h"
 #include "common/number_text.h"
 
@@ -24,6 +26,60 @@ FoundSwitch FindValueSwitch(std::string_view argumentText, std::string_view uppe
 
 bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
+}
+
+constexpr std::string_view kValueSwitches[] = {"/SOURCE", "/TARGET", "/STARTDELAY", "/ENDDELAY"};
+constexpr std::string_view kFlagSwitches[] = {"/SILENCE", "/NOSILENCE", "/REPAIR",
+                                              "/NOREPAIR", "/CLOSE",    "/HIDDEN"};
+
+// A word written as a switch (a leading "/", outside quotes, not a switch's value) that holds
+// none of the names: /Enddleay 5 would otherwise be passed over and the run go on without
+// it. A name inside a longer word still counts, as it always has (/Closed closes).
+std::string UnknownSwitch(std::string_view text, std::string_view upper) {
+    bool valueNext = false;
+    for (std::size_t at = 0; at < text.size();) {
+        if (text[at] == ' ') {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        if (text[at] == '"') {
+            end = text.find('"', at + 1);
+            end = end == std::string_view::npos ? text.size() : end + 1;
+        }
+        end = std::min(text.find(' ', end), text.size());
+        const std::string_view word = upper.substr(at, end - at);
+        const std::string_view name = word.substr(0, word.find('='));
+        if (!valueNext && word.starts_with('/')) {
+            bool known = false;
+            valueNext = false;
+            for (const std::string_view switchName : kValueSwitches) {
+                known = known || Contains(name, switchName);
+                valueNext = valueNext || (name == switchName && name.size() == word.size());
+            }
+            for (const std::string_view switchName : kFlagSwitches) {
+                known = known || Contains(name, switchName);
+            }
+            if (!known) {
+                return std::string(text.substr(at, end - at));
+            }
+        } else {
+            valueNext = false;
+        }
+        at = end;
+    }
+    return {};
+}
+
+// A delay that is not an optionally signed whole number of milliseconds: refused as the
+// argument vector refuses it, instead of running with some other delay.
+std::string DelayProblem(const FoundSwitch& delay, const std::string& shown) {
+    if (!delay.present || ParseWholeMilliseconds(delay.value)) {
+        return {};
+    }
+    return delay.value.empty()
+               ? shown + " needs a value."
+               : shown + " \"" + delay.value + "\" is not a whole number of milliseconds.";
 }
 
 }  // namespace
@@ -106,12 +162,28 @@ BatchRequest ParseCommandLine(std::string_view argumentText) {
     request.noRepair = Contains(upper, "/NOREPAIR");
     request.close = Contains(upper, "/CLOSE");
     request.hidden = Contains(upper, "/HIDDEN");
+    if (const std::string unknown = UnknownSwitch(argumentText, upper); !unknown.empty()) {
+        request.problem = "unknown switch \"" + unknown + "\".";
+    } else if (const std::string problem = DelayProblem(startDelay, "/Startdelay");
+               !problem.empty()) {
+        request.problem = problem;
+    } else {
+        request.problem = DelayProblem(endDelay, "/Enddelay");
+    }
     return request;
 }
 
 StartRequest ChooseStartMode(std::string_view argumentText) {
     StartRequest request;
-    if (argumentText.empty()) {
+    std::string_view words = argumentText;
+    while (words.ends_with(' ')) {
+        words.remove_suffix(1);
+    }
+    if (words == "/?" || words == "-h" || words == "--help") {
+        request.mode = StartMode::Help;
+    } else if (words == "--version") {
+        request.mode = StartMode::Version;
+    } else if (argumentText.empty()) {
         request.mode = StartMode::Interactive;
     } else if (Contains(argumentText, "/")) {
         request.mode = StartMode::Batch;

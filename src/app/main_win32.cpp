@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/run_program.h"
 #include "app/start_up.h"
+#include "app/usage_text.h"
 #include "common/system_text_win32.h"
 #include "platform/files/file_safety.h"
 #include "platform/headless/headless_front_end.h"
@@ -50,6 +51,18 @@ int main() {
     ProgramState state = InitGlobals(ProgramFolder());
     // The raw command line, program name and all, read by the rules made for it.
     const StartRequest request = ReadRawCommandLine(Utf8FromWide(::GetCommandLineW()));
+    if (request.mode == StartMode::Help || request.mode == StartMode::Version) {
+#ifdef VELMORA_CONSOLE_PROGRAM
+        ::SetConsoleOutputCP(CP_UTF8);
+        return PrintProgramInformation(request.mode, std::cout);
+#else
+        // The window program has no console to print to.
+        const std::string text =
+            request.mode == StartMode::Help ? HelpText() : VersionText();
+        ::MessageBoxW(nullptr, WideFromUtf8(text).c_str(), L"Velmora", MB_OK);
+        return 0;
+#endif
+    }
     const std::unique_ptr<FrontEnd> frontEnd = MakeFrontEnd(request);
     return RunProgram(state, request, *frontEnd);
 }

@@ -208,11 +208,14 @@ BatchRequest ReadBatch(const std::vector<std::string>& arguments) {
         const std::string& argument = arguments[i];
         const std::optional<SwitchArgument> found = RecogniseSwitch(argument);
         if (!found) {
-            // A misspelt switch (/Enddleay) must not be passed over like a stray word.
+            // A misspelt switch (/Enddleay) or a stray word (a second file meant for another
+            // run) must not be passed over: the run would do something else than asked.
             if (argument.starts_with('/') && !PathExists(argument)) {
                 reader.Fail(ShapedLikeSwitch(argument)
                                 ? "unknown switch " + Quoted(argument) + "."
                                 : Quoted(argument) + " is no switch and no existing file.");
+            } else {
+                reader.Fail(Quoted(argument) + " is no switch and no switch's value.");
             }
             continue;
         }

@@ -24,8 +24,7 @@ namespace velmora {
 // - a delay is an optionally signed whole number of milliseconds, nothing else;
 // - a switch given twice, a flag given a value, /Silence with /Nosilence and /Repair with
 //   /Norepair are errors;
-// - other arguments (words without a leading "/") are ignored, as text between switches is
-//   in the raw form;
+// - any other argument (a stray word or file name) is an error;
 // - no arguments: interactive; exactly one argument that is not a switch: a bare source
 //   name ("Open with" in a file manager); anything else is a batch run, so several bare
 //   names end with the usage message.

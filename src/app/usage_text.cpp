@@ -3,6 +3,19 @@
 
 namespace velmora {
 
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kSettingsPlace = "velmora.ini beside the program.";
+#else
+constexpr const char* kSettingsPlace =
+    "velmora.ini beside the program when that file exists there; otherwise in\n"
+    "$XDG_CONFIG_HOME/velmora/velmora.ini\n"
+    "(~/.config/velmora/velmora.ini when XDG_CONFIG_HOME is not set).";
+#endif
+
+}  // namespace
+
 std::string HelpText() {
     return R"(Usage: velmora                       open the window
        velmora FILE                  open the window with FILE chosen as the source
@@ -45,9 +58,7 @@ Without a window the report is printed to standard output, messages go to standa
 error, and a write shows its progress on standard error when that is a terminal.
 
 Settings: the states of the "add silence" and "repair" check boxes are remembered in
-velmora.ini beside the program when that file exists there; otherwise in
-$XDG_CONFIG_HOME/velmora/velmora.ini
-(~/.config/velmora/velmora.ini when XDG_CONFIG_HOME is not set). Without /Silence and
+)" + std::string(kSettingsPlace) + R"( Without /Silence and
 /Nosilence (or /Repair and /Norepair) a batch run uses the remembered state; these
 switches are never stored.
 

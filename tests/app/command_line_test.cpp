@@ -101,6 +101,12 @@ struct ParseRow {
 
 TEST(CommandLine, ParseCommandLineReadsEverySwitch) {
     const BatchRequest plain = Complete("a.ac3", "b.ac3", 10);
+    // Values are still read by the old rules, but a delay that is no whole number, or a
+    // switch that is no switch, now ends the run as the argument vector's form does.
+    const auto refused = [](BatchRequest r, const std::string& problem) {
+        r.problem = problem;
+        return r;
+    };
     const std::vector<ParseRow> rows = {
         {"plain", "/Source a.ac3 /Target b.ac3 /Startdelay 10", plain},
         {"letter case of names", "/source a.ac3 /TARGET b.ac3 /StartDelay 10", plain},
@@ -115,21 +121,30 @@ TEST(CommandLine, ParseCommandLineReadsEverySwitch) {
          Complete("D:\\my", "b", 1)},
         {"value at the end of the line", "/Source a.ac3 /Target b.ac3 /Startdelay 120",
          Complete("a.ac3", "b.ac3", 120)},
-        {"two blanks give empty values", "/Source  /Target  /Startdelay  5", Complete("", "", 0)},
+        {"two blanks give empty values", "/Source  /Target  /Startdelay  5",
+         refused(Complete("", "", 0), "/Startdelay needs a value.")},
         {"equals sign as separator", "/Source=a.ac3 /Target=b.ac3 /Startdelay=-40",
          Complete("a.ac3", "b.ac3", -40)},
-        {"12.6 rounds to 13", "/Source a.ac3 /Target b.ac3 /Startdelay 12.6",
-         Complete("a.ac3", "b.ac3", 13)},
-        {"no number reads 0", "/Source a.ac3 /Target b.ac3 /Startdelay abc",
-         Complete("a.ac3", "b.ac3", 0)},
-        {"unit after the number", "/Source a.ac3 /Target b.ac3 /Startdelay -40ms",
-         Complete("a.ac3", "b.ac3", -40)},
-        {"quoted delay", "/Source a /Target b /Startdelay \"-7.5 ms\"", Complete("a", "b", -8)},
-        {"delay beyond 32 bits saturates", "/Source a /Target b /Startdelay 99999999999",
-         Complete("a", "b", 2147483647)},
+        {"12.6 is refused", "/Source a.ac3 /Target b.ac3 /Startdelay 12.6",
+         refused(Complete("a.ac3", "b.ac3", 13),
+                 "/Startdelay \"12.6\" is not a whole number of milliseconds.")},
+        {"no number is refused", "/Source a.ac3 /Target b.ac3 /Startdelay abc",
+         refused(Complete("a.ac3", "b.ac3", 0),
+                 "/Startdelay \"abc\" is not a whole number of milliseconds.")},
+        {"a unit after the number is refused", "/Source a.ac3 /Target b.ac3 /Startdelay -40ms",
+         refused(Complete("a.ac3", "b.ac3", -40),
+                 "/Startdelay \"-40ms\" is not a whole number of milliseconds.")},
+        {"quoted whole delay", "/Source a /Target b /Startdelay \"-7\"", Complete("a", "b", -7)},
+        {"delay beyond 32 bits is refused", "/Source a /Target b /Startdelay 99999999999",
+         refused(Complete("a", "b", 2147483647),
+                 "/Startdelay \"99999999999\" is not a whole number of milliseconds.")},
+        {"misspelt switch", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /Enddleay 5",
+         refused(plain, "unknown switch \"/Enddleay\".")},
+        {"a value like a switch is a value", "/Source /x.ac3 /Target b.ac3 /Startdelay 10",
+         Complete("/x.ac3", "b.ac3", 10)},
         {"name switch at the very end is present but empty", "/Target b /Startdelay 1 /Source",
          Complete("", "b", 1)},
-        {"end delay", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /Enddelay -64.4",
+        {"end delay", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /Enddelay -64",
          With(plain, [](BatchRequest& r) { r.endDelay = -64; })},
         {"silence", "/Source a.ac3 /Target b.ac3 /Startdelay 10 /silence",
          With(plain, [](BatchRequest& r) { r.silence = true; })},
@@ -221,6 +236,11 @@ TEST(CommandLine, ReadRawCommandLineChoosesTheMode) {
         {"unquoted program path and a name", "C:\\v\\velmora.exe \"D:\\a b.ac3\"",
          StartMode::BareName, "D:\\a b.ac3"},
         {"unquoted program path alone", "C:\\v\\velmora.exe", StartMode::Interactive, ""},
+        {"/?", kProgram + "/?", StartMode::Help, ""},
+        {"-h", kProgram + "-h ", StartMode::Help, ""},
+        {"--help", kProgram + "--help", StartMode::Help, ""},
+        {"--version", kProgram + "--version", StartMode::Version, ""},
+        {"/? among switches is no help", kProgram + "/? /Source a", StartMode::Batch, ""},
     };
     for (const ModeRow& row : rows) {
         const StartRequest request = ReadRawCommandLine(row.raw);

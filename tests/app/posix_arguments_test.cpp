@@ -59,12 +59,17 @@ TEST(PosixArguments, ReadsWellFormedSwitches) {
         {"no silence",
          {"/Source", "a.ac3", "/Target", "b.ac3", "/Startdelay", "10", "/NOSILENCE"},
          With(plain, [](BatchRequest& r) { r.noSilence = true; })},
-        {"stray words are ignored",
+        // A stray word could be a file meant for another run: the first one is named.
+        {"stray words are refused",
          {"/Source", "a.ac3", "please", "/Target", "b.ac3", "/Startdelay", "10", "now"},
-         plain},
+         With(plain, [](BatchRequest& r) {
+             r.problem = "\"please\" is no switch and no switch's value.";
+         })},
         {"an existing root-level path among the switches is a stray word",
          {"/Source", "a.ac3", "/tmp", "/Target", "b.ac3", "/Startdelay", "10"},
-         plain},
+         With(plain, [](BatchRequest& r) {
+             r.problem = "\"/tmp\" is no switch and no switch's value.";
+         })},
         {"missing start delay",
          {"/Source", "a.ac3", "/Target", "b.ac3"},
          With(plain,
@@ -149,8 +154,8 @@ TEST(PosixArguments, ReadArgvLeavesOutTheProgramName) {
 
 TEST(PosixArguments, BothFormsGiveTheSameRequest) {
     const StartRequest raw = ReadRawCommandLine(
-        "\"C:\\v\\velmora.exe\" /Source \"D:\\my clips\\a.ac3\" /Target out.ac3 /Startdelay 12.6 "
-        "/Enddelay -40ms /Nosilence /Close /Hidden");
+        "\"C:\\v\\velmora.exe\" /Source \"D:\\my clips\\a.ac3\" /Target out.ac3 /Startdelay 13 "
+        "/Enddelay -40 /Nosilence /Close /Hidden");
     const StartRequest posix =
         ReadArguments({"/Source", "D:\\my clips\\a.ac3", "/Target", "out.ac3", "/Startdelay",
                        "13", "/Enddelay", "-40", "/Nosilence", "/Close", "/Hidden"});

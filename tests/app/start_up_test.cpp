@@ -104,7 +104,6 @@ TEST_F(StartUpTest, MissingSwitchShowsOnlyTheUsageMessage) {
         {"/Target", "b.ac3", "/Startdelay", "0"},
         {"/Source", "a.ac3", "/Startdelay", "0", "/Close"},
         {"/Source", "a.ac3", "/Target", "b.ac3"},
-        {"a.ac3", "b.ac3"},
     };
     for (const auto& arguments : rows) {
         view.log.clear();
@@ -165,6 +164,9 @@ TEST_F(StartUpTest, WrongParametersEndTheRunNamingTheMistake) {
         {with({"/Startdelay", "0", "/Repair", "/Norepair"}), 2,
          "/Repair and /Norepair contradict each other"},
         {{"/Enddleay"}, 2, "unknown switch \"/Enddleay\""},
+        {with({"/Startdelay", "0", "/Hidden", "extra.ac3"}), 2,
+         "\"extra.ac3\" is no switch and no switch's value"},
+        {{"a.ac3", "b.ac3"}, 2, "\"a.ac3\" is no switch and no switch's value"},
         // Not wrong parameters, but also never silent: the source is missing.
         {{"/Source", dir.File("gone.ac3"), "/Target", out, "/Startdelay", "0"}, 1,
          "Source file \"" + dir.File("gone.ac3") + "\" does not exist."},

@@ -213,16 +213,25 @@ TEST(WindowsPrograms, ExitStatusesOfRefusedRuns) {
         std::string arguments;
         DWORD status;
         std::string message;
+        bool onStandardOutput = false;  // the usage text, asked for
     } rows[] = {
         {"/Source x.ac3 /Startdelay 0", 2, "Wrong parameters."},
         {"/Source missing.ac3 /Target t.ac3 /Startdelay 0", 1,
          "Source file \"missing.ac3\" does not exist."},
+        {"/Source x.ac3 /Target t.ac3 /Startdelay abc /Hidden", 2,
+         "/Startdelay \"abc\" is not a whole number of milliseconds."},
+        {"/Source x.ac3 /Target t.ac3 /Startdelay 0 /Enddleay 5 /Hidden", 2,
+         "unknown switch \"/Enddleay\"."},
+        {"/?", 0, "velmora.ini beside the program.", true},
+        {"-h", 0, "Usage: velmora", true},
+        {"--help", 0, "Usage: velmora", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.arguments);
         const ProgramRun run = RunRaw(cli + " " + row.arguments, dir.Path().generic_string());
         EXPECT_EQ(run.exitStatus, row.status);
-        EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
+        const std::string& said = row.onStandardOutput ? run.out : run.err;
+        EXPECT_NE(said.find(row.message), std::string::npos) << said;
     }
 }
 
