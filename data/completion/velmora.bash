@@ -1,5 +1,5 @@
 # bash completion for velmora: the switches of a batch run, the files each one takes, and
-# --help, -h, --version.
+# the long form's options.
 
 # Folders, and the streams Velmora reads in any letter case of their extension.
 _velmora_streams() {
@@ -21,15 +21,21 @@ _velmora() {
         /source) _velmora_streams "$cur"; return ;;
         /target) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         # A number of milliseconds: nothing to offer.
-        /startdelay | /enddelay) return ;;
+        /startdelay | /enddelay | --start-delay | --end-delay) return ;;
+        --output-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+        --source) _velmora_streams "$cur"; return ;;
+        --target) COMPREPLY=($(compgen -f -- "$cur")); return ;;
     esac
     if [[ "$cur" == /* ]]; then
         # A switch, or a name from the root folder.
         local switches=$'/Source\n/Target\n/Startdelay\n/Enddelay\n/Silence\n/Nosilence\n/Repair\n/Norepair'
         COMPREPLY=($(compgen -W "$switches"$'\n/Close\n/Hidden' -- "$cur"))
         _velmora_streams "$cur"
-    elif [[ "$cur" == -* && $COMP_CWORD -eq 1 ]]; then
-        COMPREPLY=($(compgen -W $'--help\n-h\n--version' -- "$cur"))
+    elif [[ "$cur" == -* ]]; then
+        # The long form's options, anywhere among its files.
+        local options=$'--help\n-h\n--version\n-V\n--source\n--target\n--start-delay\n--end-delay'
+        options+=$'\n--silence\n--no-silence\n--repair\n--no-repair\n--output-dir\n--quiet\n-q\n--'
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
     else
         # Alone, a stream's name opens the window with it chosen.
         _velmora_streams "$cur"

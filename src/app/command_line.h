@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -53,18 +54,39 @@ struct BatchRequest {
     friend bool operator==(const BatchRequest&, const BatchRequest&) = default;
 };
 
+// The long form of the argument vector: GNU long options and any number of files, each
+// corrected into the name proposed beside it (or in `outputDir`), never with a window.
+struct FilesRequest {
+    std::vector<std::string> files;
+    std::optional<std::string> target;  // --target: the one file's target
+    std::optional<std::int32_t> startDelay;  // else each file's name says
+    std::optional<std::int32_t> endDelay;
+    bool silence = false;
+    bool noSilence = false;
+    bool repair = false;
+    bool noRepair = false;
+    std::string outputDir;
+    bool quiet = false;
+    // A usage error in getopt's words ("unknown option '--frobnicate'"); empty when none.
+    std::string problem;
+
+    friend bool operator==(const FilesRequest&, const FilesRequest&) = default;
+};
+
 enum class StartMode {
     Interactive,  // no arguments: show the window
     BareName,     // one file name: show the window with it chosen as the source
     Batch,        // switches: fill the boxes, press Write, maybe end
     Help,         // --help or -h: the usage text on standard output, no window
     Version,      // --version: the version on standard output, no window
+    Files,        // the long form: every file in turn, a line for each, no window
 };
 
 struct StartRequest {
     StartMode mode = StartMode::Interactive;
     std::string bareName;  // StartMode::BareName only
     BatchRequest batch;    // StartMode::Batch only
+    FilesRequest files;    // StartMode::Files only
 
     friend bool operator==(const StartRequest&, const StartRequest&) = default;
 };

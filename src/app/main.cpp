@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/front_end_choice.h"
+#include "app/many_files.h"
 #include "app/posix_arguments.h"
 #include "app/run_program.h"
 #include "app/start_up.h"
@@ -49,6 +50,9 @@ int main(int argc, char** argv) {
     const StartRequest request = ReadArgv(argc, argv);
     if (request.mode == StartMode::Help || request.mode == StartMode::Version) {
         return PrintProgramInformation(request.mode, std::cout);
+    }
+    if (request.mode == StartMode::Files) {
+        return RunFiles(request.files, state.SettingsPath, std::cout, std::cerr);
     }
     const std::unique_ptr<FrontEnd> frontEnd = MakeFrontEnd(request, programDirectory, argc, argv);
     return RunProgram(state, request, *frontEnd);

@@ -1,7 +1,9 @@
 // Reading an argument vector: whole-argument switches, next-argument values, bare names.
 #include "app/posix_arguments.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -242,6 +244,155 @@ BatchRequest ReadBatch(const std::vector<std::string>& arguments) {
     return reader.Finish();
 }
 
+struct LongOption {
+    std::string_view name;
+    bool takesValue;
+};
+
+constexpr std::array<LongOption, 12> kLongOptions{{
+    {"source", true},     {"target", true},      {"start-delay", true}, {"end-delay", true},
+    {"silence", false},   {"no-silence", false}, {"repair", false},     {"no-repair", false},
+    {"output-dir", true}, {"quiet", false},      {"help", false},       {"version", false},
+}};
+
+// A GNU long option or the end of options: what selects the long form. "--5" is a mistyped
+// delay of the switches form, not an option.
+bool IsLongOption(std::string_view argument) {
+    return argument == "--" ||
+           (argument.size() > 2 && argument.starts_with("--") &&
+            std::isalpha(static_cast<unsigned char>(argument[2])) != 0);
+}
+
+// The option a written name stands for: itself, or the one option it begins (as getopt_long
+// takes abbreviations); nullptr with the reason when none or several.
+const LongOption* FindLongOption(std::string_view name, std::string& problem) {
+    const LongOption* found = nullptr;
+    int matches = 0;
+    std::string candidates;
+    for (const LongOption& option : kLongOptions) {
+        if (option.name == name) {
+            return &option;
+        }
+        if (option.name.starts_with(name)) {
+            candidates += " '--" + std::string(option.name) + "'";
+            found = &option;
+            ++matches;
+        }
+    }
+    if (matches == 0) {
+        problem = "unknown option '--" + std::string(name) + "'";
+    } else if (matches > 1) {
+        problem = "option '--" + std::string(name) + "' is ambiguous; possibilities:" + candidates;
+        return nullptr;
+    }
+    return found;
+}
+
+std::optional<std::int32_t> LongDelay(const std::string& value, std::string_view option,
+                                      std::string& problem) {
+    const std::optional<std::int32_t> delay = ParseWholeMilliseconds(value);
+    if (!delay && problem.empty()) {
+        problem = "invalid delay '" + value + "' for '--" + std::string(option) +
+                  "': a whole number of milliseconds is needed";
+    }
+    return delay;
+}
+
+// Every argument after the options' values is a file; "--" ends the options. Options may
+// stand anywhere (POSIXLY_CORRECT is not looked at: a script behaves the same everywhere).
+StartRequest ReadLongForm(const std::vector<std::string>& arguments) {
+    StartRequest result;
+    result.mode = StartMode::Files;
+    FilesRequest& request = result.files;
+    std::string& problem = request.problem;
+    std::vector<std::string> operands;
+    std::optional<std::string> source;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size() && problem.empty(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "-") {
+            problem = "'-' is no file here: a stream cannot be replaced safely through a pipe";
+        } else if (optionsEnded || !argument.starts_with('-') || argument.size() == 1) {
+            operands.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (!argument.starts_with("--")) {
+            for (const char letter : std::string_view(argument).substr(1)) {
+                if (letter == 'q') {
+                    request.quiet = true;
+                } else if (letter == 'h' || letter == 'V') {
+                    result.mode = letter == 'h' ? StartMode::Help : StartMode::Version;
+                } else if (problem.empty()) {
+                    problem = std::string("invalid option -- '") + letter + "'";
+                }
+            }
+        } else {
+            const std::size_t equals = argument.find('=');
+            const std::string name = argument.substr(2, equals - 2);
+            const LongOption* option = FindLongOption(name, problem);
+            if (option == nullptr) {
+                break;
+            }
+            std::optional<std::string> value;
+            if (equals != std::string::npos) {
+                value = argument.substr(equals + 1);
+            }
+            if (!option->takesValue && value) {
+                problem = "option '--" + std::string(option->name) + "' doesn't allow an argument";
+                break;
+            }
+            if (option->takesValue && !value) {
+                // A required value is the next word whatever it looks like: --start-delay -100.
+                if (i + 1 == arguments.size()) {
+                    problem = "option '--" + std::string(option->name) + "' requires an argument";
+                    break;
+                }
+                value = arguments[++i];
+            }
+            const std::string_view which = option->name;
+            if (which == "source") {
+                source = *value;
+            } else if (which == "target") {
+                request.target = *value;
+            } else if (which == "start-delay") {
+                request.startDelay = LongDelay(*value, which, problem);
+            } else if (which == "end-delay") {
+                request.endDelay = LongDelay(*value, which, problem);
+            } else if (which == "output-dir") {
+                request.outputDir = *value;
+            } else if (which == "help" || which == "version") {
+                result.mode = which == "help" ? StartMode::Help : StartMode::Version;
+            } else {
+                request.silence = request.silence || which == "silence";
+                request.noSilence = request.noSilence || which == "no-silence";
+                request.repair = request.repair || which == "repair";
+                request.noRepair = request.noRepair || which == "no-repair";
+                request.quiet = request.quiet || which == "quiet";
+            }
+        }
+    }
+    if (source) {
+        operands.insert(operands.begin(), *source);
+    }
+    request.files = std::move(operands);
+    if (!problem.empty() || result.mode != StartMode::Files) {
+        return result;
+    }
+    if (request.files.empty()) {
+        problem = "no file given";
+    } else if (request.target && request.files.size() != 1) {
+        problem = "'--target' names the target of one file, but " +
+                  std::to_string(request.files.size()) + " files are given";
+    } else if (request.target && !request.outputDir.empty()) {
+        problem = "'--target' and '--output-dir' cannot be given together";
+    } else if (request.silence && request.noSilence) {
+        problem = "'--silence' and '--no-silence' contradict each other";
+    } else if (request.repair && request.noRepair) {
+        problem = "'--repair' and '--no-repair' contradict each other";
+    }
+    return result;
+}
+
 }  // namespace
 
 StartRequest ReadArguments(const std::vector<std::string>& arguments) {
@@ -251,10 +402,26 @@ StartRequest ReadArguments(const std::vector<std::string>& arguments) {
             result.mode = StartMode::Help;
             return result;
         }
-        if (argument == "--version") {
+        if (argument == "--version" || argument == "-V") {
             result.mode = StartMode::Version;
             return result;
         }
+    }
+    // A long option (-q included) or two files or more select the long form; the switches
+    // form, with its own rules, cannot take them.
+    const bool classic = std::any_of(arguments.begin(), arguments.end(), [](const std::string& a) {
+        return RecogniseSwitch(a).has_value();
+    });
+    const bool longOption =
+        std::any_of(arguments.begin(), arguments.end(),
+                    [](const std::string& a) { return IsLongOption(a) || a == "-q"; });
+    if (classic && longOption) {
+        result.mode = StartMode::Batch;
+        result.batch.problem = "the /Switch form and --options cannot be mixed in one call.";
+        return result;
+    }
+    if (longOption || (!classic && arguments.size() >= 2)) {
+        return ReadLongForm(arguments);
     }
     if (arguments.empty()) {
         result.mode = StartMode::Interactive;

@@ -47,6 +47,7 @@ StartUpResult StartUp(const StartRequest& request, MainWindow& window, bool hasW
             return RunBatch(request.batch, window);
         case StartMode::Help:
         case StartMode::Version:
+        case StartMode::Files:
             // Answered before any window exists; nothing is left to do here.
             return {true, kExitSuccess};
     }
@@ -120,6 +121,7 @@ bool WantsWindow(const StartRequest& request) {
             return !request.batch.hidden;
         case StartMode::Help:
         case StartMode::Version:
+        case StartMode::Files:
             break;
     }
     return false;

@@ -20,7 +20,8 @@ std::string HelpText() {
     return R"(Usage: velmora                       open the window
        velmora FILE                  open the window with FILE chosen as the source
        velmora /Source FILE /Target FILE /Startdelay MS [more switches]
-       velmora --help | -h | --version
+       velmora [OPTIONS] FILE...     correct every FILE, never with a window
+       velmora --help | -h | --version | -V
 
 Velmora corrects the delay of an AC-3 (.ac3), DTS (.dts), MPEG audio (.mpa, .mp1,
 .mp2, .mp3, .m2a) or AAC in ADTS (.aac, .adts) elementary stream by cutting or adding
@@ -45,8 +46,27 @@ Switches (names in any letter case; a value is the next argument, or follows "="
                      is copied and named), for this run only
   /Close             end the program after the write
   /Hidden            no window (no display needed); implies /Close
-A misspelt or repeated switch, a missing value or a delay that is not a whole number
-ends the run with status 2 before anything is read or written.
+A misspelt or repeated switch, a missing value, a word that is no switch and no value,
+or a delay that is not a whole number ends the run with status 2 before anything is read
+or written.
+
+Options (the long form; a long option, "--" or two files or more select it, and it
+does not mix with the switches; unique abbreviations work; a value follows "=" or is
+the next word, "--start-delay -100" included):
+  --source FILE      a file to correct (files may also simply be listed)
+  --target FILE      the target of the one file given
+  --start-delay MS   the start delay of every file; without it, each file's name says
+                     ("DELAY -66ms", "_DELAY_957ms_", "[DELAY 0ms]"; none means 0)
+  --end-delay MS     the end delay of every file
+  --silence, --no-silence, --repair, --no-repair
+                     as /Silence, /Nosilence, /Repair and /Norepair
+  --output-dir DIR   targets go into DIR instead of beside their files
+  -q, --quiet        no line per file; errors still go to standard error
+  --                 everything after it is a file
+Each file goes into its proposed name (film.ac3 gives film_fix.ac3) with its report
+beside it, and gets one line on standard output. A target that is a file of the call or
+another file's target fails that file before anything is written; failures do not stop
+the others. Exit status 0 when every file was written, 1 when any failed.
 
 Exit status:
   0  the target and its report were written

@@ -40,6 +40,21 @@ std::int64_t DelayToFrames(std::int64_t magnitudeMs, float framesPerSecond) {
     return RoundToInt64(frames);
 }
 
+long double RemainingStartDelayMs(const CorrectionPlan& plan, const StreamInfo& info) {
+    if (info.FramesPerSecond <= 0.0f) {
+        return 0.0L;
+    }
+    // Time from the samples where the stream gives them: 44.1 kHz frames are no whole
+    // number of milliseconds.
+    const long double frames = plan.startDelayMs < 0 ? -static_cast<long double>(plan.cutStartFrames)
+                                                     : static_cast<long double>(plan.addStartFrames);
+    const long double achievedMs =
+        info.SamplingRate > 0 && info.SamplesPerFrame > 0
+            ? frames * info.SamplesPerFrame * 1000.0L / info.SamplingRate
+            : frames * 1000.0L / info.FramesPerSecond;
+    return plan.startDelayMs - achievedMs;
+}
+
 std::int64_t DelayMagnitude(std::int32_t delayMs) {
     return delayMs < 0 ? -static_cast<std::int64_t>(delayMs) : static_cast<std::int64_t>(delayMs);
 }
@@ -72,16 +87,7 @@ PlannedCorrection MakeCorrectionPlan(std::int32_t startDelayMs, std::int32_t end
     }
     result.lines = PlanLines(plan, fps, info.SampleUnits);
     if (plan.startDelayMs != 0 && fps > 0.0f) {
-        // Time from the samples where the stream gives them: 44.1 kHz frames are no whole
-        // number of milliseconds.
-        const long double frames = plan.startDelayMs < 0
-                                       ? -static_cast<long double>(plan.cutStartFrames)
-                                       : static_cast<long double>(plan.addStartFrames);
-        const long double achievedMs =
-            info.SamplingRate > 0 && info.SamplesPerFrame > 0
-                ? frames * info.SamplesPerFrame * 1000.0L / info.SamplingRate
-                : frames * 1000.0L / fps;
-        result.lines += RemainingDelayLine(plan.startDelayMs - achievedMs, info.SampleUnits);
+        result.lines += RemainingDelayLine(RemainingStartDelayMs(plan, info), info.SampleUnits);
     }
     return result;
 }

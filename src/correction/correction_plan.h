@@ -31,6 +31,10 @@ struct PlannedCorrection {
 // Whole frames for a delay magnitude in milliseconds at the given rate.
 [[nodiscard]] std::int64_t DelayToFrames(std::int64_t magnitudeMs, float framesPerSecond);
 
+// The start delay asked less the one the plan's whole units give, in milliseconds.
+[[nodiscard]] long double RemainingStartDelayMs(const CorrectionPlan& plan,
+                                                const StreamInfo& info);
+
 // From the two delays in whole milliseconds, as read from the delay boxes. Any delays give
 // a plan.
 [[nodiscard]] PlannedCorrection MakeCorrectionPlan(std::int32_t startDelayMs,

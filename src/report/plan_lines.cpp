@@ -39,15 +39,23 @@ std::string PlanLines(const CorrectionPlan& plan, float fps, bool samples) {
     return lines;
 }
 
-std::string RemainingDelayLine(long double remainingMs, bool samples) {
+std::string RemainingDelayText(long double remainingMs) {
     // Tenths as a whole number, so that every system writes the same digits.
     const std::int64_t tenths = RoundToInt64(remainingMs * 10.0L);
     if (tenths == 0) {
         return {};
     }
     const std::int64_t size = tenths < 0 ? -tenths : tenths;
-    return std::string("Remaining delay at beginning: ") + (tenths < 0 ? "-" : "") +
-           std::to_string(size / 10) + "." + std::to_string(size % 10) + "ms (less than one " +
+    return (tenths < 0 ? "-" : "") + std::to_string(size / 10) + "." + std::to_string(size % 10) +
+           "ms";
+}
+
+std::string RemainingDelayLine(long double remainingMs, bool samples) {
+    const std::string remaining = RemainingDelayText(remainingMs);
+    if (remaining.empty()) {
+        return {};
+    }
+    return "Remaining delay at beginning: " + remaining + " (less than one " +
            (samples ? "sample" : "frame") + "), to be set in the muxer.\r\n";
 }
 

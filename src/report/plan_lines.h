@@ -18,5 +18,7 @@ namespace velmora {
 // "Remaining delay at beginning: -4.0ms (less than one frame), to be set in the muxer.\r\n";
 // empty when it rounds to 0.0 ms.
 [[nodiscard]] std::string RemainingDelayLine(long double remainingMs, bool samples);
+// The same time alone, "-4.0ms"; empty when it rounds to 0.0 ms.
+[[nodiscard]] std::string RemainingDelayText(long double remainingMs);
 
 }  // namespace velmora

@@ -245,6 +245,105 @@ TEST_F(EndToEnd, LinksFlippingDuringRunsNeverReachTheSource) {
     }
 }
 
+// Several files in one call: each into the name proposed beside it, with the delay its name
+// marks, one line each; a failure does not stop the others, and the call then exits with 1.
+TEST_F(EndToEnd, ManyFilesInOneCallEachWithTheDelayInItsName) {
+    const std::vector<std::string> names = {"T80 3_2ch 448Kbps DELAY -66ms.ac3",
+                                            "Film_DELAY_957ms_.ac3", "Talk DELAY -356 ms.ac3",
+                                            "News [DELAY 0ms].ac3"};
+    std::vector<std::string> arguments = {"--"};
+    for (const std::string& name : names) {
+        arguments.push_back(EncodeAc3(name));
+    }
+    test::WriteFile(dir.File("notes.ac3"), Bytes(100, 'x'));
+    arguments.push_back(dir.File("notes.ac3"));
+    const CommandResult r = RunVelmora(arguments);
+    EXPECT_EQ(r.exitStatus, 1);
+    const std::string at = dir.File("");
+    EXPECT_EQ(Lines(r.out),
+              (std::vector<std::string>{
+                  at + names[0] + ": start delay -66ms (from its name), 2 frames cut at start, "
+                                  "remaining -2.0ms: written to " +
+                      at + "T80 3_2ch 448Kbps DELAY -66ms_fix.ac3",
+                  at + names[1] + ": start delay 957ms (from its name), 30 frames added at "
+                                  "start, remaining -3.0ms: written to " +
+                      at + "Film_DELAY_957ms__fix.ac3",
+                  at + names[2] + ": start delay -356ms (from its name), 11 frames cut at "
+                                  "start, remaining -4.0ms: written to " +
+                      at + "Talk DELAY -356 ms_fix.ac3",
+                  at + names[3] + ": start delay 0ms (from its name): written to " + at +
+                      "News [DELAY 0ms]_fix.ac3",
+                  at + "notes.ac3: start delay 0ms (none in its name): failed"}));
+    EXPECT_NE(r.err.find("notes.ac3\" has no usable frame header."), std::string::npos) << r.err;
+    const Bytes in = test::ReadFile(arguments[1]);
+    EXPECT_EQ(test::ReadFile(dir.File("T80 3_2ch 448Kbps DELAY -66ms_fix.ac3")),
+              Slice(in, 2 * kAc3Frame, in.size() - 2 * kAc3Frame));
+    EXPECT_NE(test::ReadTextFile(dir.File("Talk DELAY -356 ms_fix.txt"))
+                  .find("Remaining delay at beginning: -4.0ms (less than one frame)"),
+              std::string::npos);
+
+    // Targets are known before anything is written: x.ac3 would go onto the source
+    // x_fix.ac3, and two files of one name would share one place in the output folder.
+    const std::string x = EncodeAc3("x.ac3");
+    const std::string xFix = EncodeAc3("x_fix.ac3");
+    const Bytes xFixBefore = test::ReadFile(xFix);
+    const CommandResult ontoSource = RunVelmora({"--start-delay=-32", "--quiet", x, xFix});
+    EXPECT_EQ(ontoSource.exitStatus, 1);
+    EXPECT_EQ(ontoSource.out, "");
+    EXPECT_EQ(Lines(ontoSource.err).size(), 1u) << ontoSource.err;
+    EXPECT_EQ(test::ReadFile(xFix), xFixBefore);
+    EXPECT_TRUE(fs::exists(dir.File("x_fix_fix.ac3")));
+    fs::create_directories(dir.File("out"));
+    const CommandResult shared = RunVelmora(
+        {"-q", "--output-dir", dir.File("out"), EncodeAc3("a/s.ac3"), EncodeAc3("b/s.ac3")});
+    EXPECT_EQ(shared.exitStatus, 1);
+    EXPECT_EQ(Lines(shared.err).size(), 2u) << shared.err;
+    EXPECT_TRUE(fs::is_empty(dir.File("out")));
+}
+
+// The long form's usage errors: nothing is read or written, exit status 2, the reason and
+// where help is.
+TEST_F(EndToEnd, LongOptionsRefuseWhatTheyCannotRead) {
+    const std::string in = EncodeAc3("in.ac3");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string reason;
+    } rows[] = {
+        {{"--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"--s", in}, "option '--s' is ambiguous; possibilities: '--source' '--start-delay' "
+                      "'--silence'"},
+        {{"--source", in, "--start-delay"}, "option '--start-delay' requires an argument"},
+        {{"--quiet=yes", in}, "option '--quiet' doesn't allow an argument"},
+        {{"--start-delay", "abc", in}, "invalid delay 'abc' for '--start-delay'"},
+        {{"-x", in}, "invalid option -- 'x'"},
+        {{"--", "-"}, "'-' is no file here"},
+        {{"--target", dir.File("t.ac3"), in, in}, "'--target' names the target of one file"},
+        {{"--silence", "--no-silence", in}, "'--silence' and '--no-silence' contradict each other"},
+        {{"--output-dir", dir.File("missing"), in}, "output folder '" + dir.File("missing") +
+                                                        "' is no folder"},
+        {{"--quiet"}, "no file given"},
+    };
+    for (const auto& row : rows) {
+        const CommandResult r = RunVelmora(row.arguments);
+        EXPECT_EQ(r.exitStatus, 2) << row.reason;
+        EXPECT_EQ(r.err.rfind("velmora: " + row.reason, 0), 0u) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    // A value is the next word even when it starts with "-"; abbreviations that fit one option
+    // stand for it; the two forms do not mix.
+    const CommandResult abbreviated =
+        RunVelmora({"--so", in, "--tar", dir.File("t.ac3"), "--start-d", "-100", "-q"});
+    EXPECT_EQ(abbreviated.exitStatus, 0) << abbreviated.err;
+    EXPECT_EQ(abbreviated.out, "");
+    const Bytes source = test::ReadFile(in);
+    EXPECT_EQ(test::ReadFile(dir.File("t.ac3")),
+              Slice(source, 3 * kAc3Frame, source.size() - 3 * kAc3Frame));
+    const CommandResult mixed = RunVelmora({"/Source", in, "--quiet"});
+    EXPECT_EQ(mixed.exitStatus, 2);
+    EXPECT_NE(mixed.err.find("cannot be mixed"), std::string::npos) << mixed.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3);
+}
+
 TEST_F(EndToEnd, WrongParametersExitWithTwo) {
     const CommandResult r = RunVelmora({"/Source", dir.File("in.ac3"), "/Hidden"});
     EXPECT_EQ(r.exitStatus, 2);

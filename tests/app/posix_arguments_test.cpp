@@ -129,7 +129,15 @@ TEST(PosixArguments, ChoosesTheMode) {
         {"help among switches", {"/Source", "a.ac3", "--help"}, StartMode::Help, ""},
         {"version", {"--version"}, StartMode::Version, ""},
         {"a lone value switch", {"/Source=a.ac3"}, StartMode::Batch, ""},
-        {"two names", {"a.ac3", "b.ac3"}, StartMode::Batch, ""},
+        {"two names: the long form", {"a.ac3", "b.ac3"}, StartMode::Files, ""},
+        {"a long option: the long form", {"--quiet", "a.ac3"}, StartMode::Files, ""},
+        {"the end of options", {"--", "a.ac3"}, StartMode::Files, ""},
+        {"short version", {"-V"}, StartMode::Version, ""},
+        {"an abbreviated help", {"--hel", "a.ac3"}, StartMode::Help, ""},
+        {"a mistyped delay is no option",
+         {"/Source", "a", "/Target", "b", "/Startdelay", "--5"},
+         StartMode::Batch,
+         ""},
     };
     for (const ModeRow& row : rows) {
         const StartRequest request = ReadArguments(row.arguments);

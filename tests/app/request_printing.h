@@ -55,6 +55,10 @@ inline void PrintTo(const StartRequest& r, std::ostream* os) {
         case StartMode::Version:
             *os << "Version";
             break;
+        case StartMode::Files:
+            *os << "Files " << r.files.files.size()
+                << (r.files.problem.empty() ? "" : ", problem: " + r.files.problem);
+            break;
     }
 }
 

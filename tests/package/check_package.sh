@@ -73,13 +73,14 @@ completions="$(cd "$work/complete" && bash -c '
     offer() { COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _velmora
               echo "$* ->" $(printf "%s\n" "${COMPREPLY[@]}" | sort); }
     offer velmora /St; offer velmora /Source ""; offer velmora /Source f /Target n
-    offer velmora --v; offer velmora /Source f /Enddelay ""' _ \
+    offer velmora --v; offer velmora /Source f /Enddelay ""; offer velmora a.ac3 --o' _ \
     "$root/usr/share/bash-completion/completions/velmora")"
 expected="velmora /St -> /Startdelay
 velmora /Source  -> clips film.AC3
 velmora /Source f /Target n -> notes.txt
 velmora --v -> --version
-velmora /Source f /Enddelay  ->"
+velmora /Source f /Enddelay  ->
+velmora a.ac3 --o -> --output-dir"
 [ "$completions" = "$expected" ] || fail "bash completion offers: $completions"
 zsh -n "$root/usr/share/zsh/vendor-completions/_velmora" || fail "the zsh completion"
 
