@@ -6,7 +6,8 @@ _velmora_streams() {
     local name IFS=$'\n'
     for name in $(compgen -f -- "$1"); do
         case "${name,,}" in
-            *.ac3 | *.eac3 | *.ec3 | *.dts | *.dtshd | *.mpa | *.mp1 | *.mp2 | *.mp3 | *.m2a | *.aac | *.adts | *.wav | *.rf64 | *.bw64)
+            *.ac3 | *.eac3 | *.ec3 | *.dts | *.dtshd | *.mpa | *.mp1 | *.mp2 | *.mp3 | *.m2a | \
+                *.aac | *.adts | *.wav | *.rf64 | *.bw64)
                 COMPREPLY+=("$name") ;;
             *) [[ -d "$name" ]] && COMPREPLY+=("$name") ;;
         esac
@@ -34,7 +35,8 @@ _velmora() {
     elif [[ "$cur" == -* ]]; then
         # The long form's options, anywhere among its files.
         local options=$'--help\n-h\n--version\n-V\n--source\n--target\n--start-delay\n--end-delay'
-        options+=$'\n--silence\n--no-silence\n--repair\n--no-repair\n--output-dir\n--quiet\n-q\n--'
+        options+=$'\n--silence\n--no-silence\n--repair\n--no-repair\n--output-dir\n--name-residual'
+        options+=$'\n--quiet\n-q\n--'
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
     else
         # Alone, a stream's name opens the window with it chosen.

@@ -67,6 +67,8 @@ struct FilesRequest {
     bool noRepair = false;
     std::string outputDir;
     bool quiet = false;
+    // --name-residual: a target named like its source, its DELAY mark giving what is left.
+    bool nameResidual = false;
     // A usage error in getopt's words ("unknown option '--frobnicate'"); empty when none.
     std::string problem;
 

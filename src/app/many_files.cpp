@@ -10,10 +10,13 @@
 #include <system_error>
 #include <vector>
 
+#include "analysis/analyse_source.h"
 #include "app/start_up.h"
+#include "common/number_text.h"
 #include "app/window_events.h"
 #include "correction/correction_plan.h"
 #include "platform/headless/headless_front_end.h"
+#include "platform/standard_streams.h"
 #include "report/plan_lines.h"
 #include "ui/file_naming.h"
 #include "ui/main_window.h"
@@ -31,11 +34,31 @@ std::string Resolved(const std::string& name) {
     return resolved.empty() ? name : resolved.string();
 }
 
+// The source's own name with its mark giving the delay left for the muxer, in whole ms;
+// empty where the name has no mark, or where that would be the source's name again.
+std::string ResidualName(const FilesRequest& request, const std::string& file) {
+    const std::optional<DelayMark> mark = FindDelayMark(file);
+    if (!mark) {
+        return {};
+    }
+    const FileType type = FileTypeFromExtension(file);
+    const SourceAnalysis analysis = AnalyseSource(file, type);
+    const CorrectionPlan plan = MakeCorrectionPlan(request.startDelay.value_or(mark->delay),
+                                                   request.endDelay.value_or(0), analysis.info)
+                                    .plan;
+    const std::string named =
+        NameWithDelay(file, *mark, RoundToInt64(RemainingStartDelayMs(plan, analysis.info)));
+    return named == file ? std::string() : named;
+}
+
 std::string TargetFor(const FilesRequest& request, const std::string& file) {
     if (request.target) {
         return *request.target;
     }
-    const std::string proposed = ProposeTargetName(file, FileTypeFromExtension(file));
+    std::string proposed = request.nameResidual ? ResidualName(request, file) : std::string();
+    if (proposed.empty()) {
+        proposed = ProposeTargetName(file, FileTypeFromExtension(file));
+    }
     return request.outputDir.empty()
                ? proposed
                : (fs::path(request.outputDir) / fs::path(proposed).filename()).string();
@@ -137,7 +160,9 @@ int RunFiles(const FilesRequest& request, const std::string& settingsPath, std::
             batch.hidden = true;
             // The report is saved beside the target; only its line is printed here.
             std::ostringstream report;
-            HeadlessFrontEnd frontEnd(report, err);
+            HeadlessFrontEnd frontEnd(report, err, StandardErrorIsTerminal(),
+                                      "[" + std::to_string(n + 1) + "/" +
+                                          std::to_string(request.files.size()) + "] ");
             MainWindow window(state, frontEnd.View());
             frm_WinMain_Load(frontEnd.View(), state);
             written = RunBatch(batch, window).exitStatus == kExitSuccess;

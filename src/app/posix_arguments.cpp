@@ -249,10 +249,11 @@ struct LongOption {
     bool takesValue;
 };
 
-constexpr std::array<LongOption, 12> kLongOptions{{
+constexpr std::array<LongOption, 13> kLongOptions{{
     {"source", true},     {"target", true},      {"start-delay", true}, {"end-delay", true},
     {"silence", false},   {"no-silence", false}, {"repair", false},     {"no-repair", false},
     {"output-dir", true}, {"quiet", false},      {"help", false},       {"version", false},
+    {"name-residual", false},
 }};
 
 // A GNU long option or the end of options: what selects the long form. "--5" is a mistyped
@@ -368,6 +369,7 @@ StartRequest ReadLongForm(const std::vector<std::string>& arguments) {
                 request.repair = request.repair || which == "repair";
                 request.noRepair = request.noRepair || which == "no-repair";
                 request.quiet = request.quiet || which == "quiet";
+                request.nameResidual = request.nameResidual || which == "name-residual";
             }
         }
     }
@@ -383,6 +385,8 @@ StartRequest ReadLongForm(const std::vector<std::string>& arguments) {
     } else if (request.target && request.files.size() != 1) {
         problem = "'--target' names the target of one file, but " +
                   std::to_string(request.files.size()) + " files are given";
+    } else if (request.target && request.nameResidual) {
+        problem = "'--target' and '--name-residual' cannot be given together";
     } else if (request.target && !request.outputDir.empty()) {
         problem = "'--target' and '--output-dir' cannot be given together";
     } else if (request.silence && request.noSilence) {

@@ -61,6 +61,8 @@ the next word, "--start-delay -100" included):
   --silence, --no-silence, --repair, --no-repair
                      as /Silence, /Nosilence, /Repair and /Norepair
   --output-dir DIR   targets go into DIR instead of beside their files
+  --name-residual    a target named like its file, its DELAY mark giving the delay
+                     left over ("film DELAY -100ms.ac3" gives "film DELAY -4ms.ac3")
   -q, --quiet        no line per file; errors still go to standard error
   --                 everything after it is a file
 Each file goes into its proposed name (film.ac3 gives film_fix.ac3) with its report

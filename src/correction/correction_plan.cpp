@@ -46,8 +46,9 @@ long double RemainingStartDelayMs(const CorrectionPlan& plan, const StreamInfo& 
     }
     // Time from the samples where the stream gives them: 44.1 kHz frames are no whole
     // number of milliseconds.
-    const long double frames = plan.startDelayMs < 0 ? -static_cast<long double>(plan.cutStartFrames)
-                                                     : static_cast<long double>(plan.addStartFrames);
+    const long double frames = plan.startDelayMs < 0
+                                   ? -static_cast<long double>(plan.cutStartFrames)
+                                   : static_cast<long double>(plan.addStartFrames);
     const long double achievedMs =
         info.SamplingRate > 0 && info.SamplesPerFrame > 0
             ? frames * info.SamplesPerFrame * 1000.0L / info.SamplingRate

@@ -72,32 +72,60 @@ std::string ProposeTargetName(const std::string& sourceName, FileType type) {
     return sourceName.substr(0, stem) + "_fix" + extension;
 }
 
-std::optional<std::int32_t> DelayFromFileName(const std::string& sourceName) {
+std::optional<DelayMark> FindDelayMark(const std::string& sourceName) {
     // The file's own name: a folder called "DELAY 7" says nothing of the file in it.
     const std::size_t slash = sourceName.find_last_of("/\\");
-    const std::string name = AsciiUpperCase(
-        slash == std::string::npos ? sourceName : sourceName.substr(slash + 1));
+    const std::size_t own = slash == std::string::npos ? 0 : slash + 1;
+    const std::string name = AsciiUpperCase(sourceName);
+    const auto isDigit = [&name](std::size_t at) {
+        return at < name.size() && name[at] >= '0' && name[at] <= '9';
+    };
     // Demuxers write the mark in many ways ("DELAY -66ms", "_DELAY_957ms_", "[DELAY 0ms]",
     // "delay=+12.5 ms"): the word, separators, a sign right before the digits, a fraction.
     // Where a name holds several, the last is the one that was added last.
-    std::optional<std::int32_t> delay;
-    for (std::size_t at = name.find("DELAY"); at != std::string::npos;
+    std::optional<DelayMark> mark;
+    for (std::size_t at = name.find("DELAY", own); at != std::string::npos;
          at = name.find("DELAY", at + 1)) {
         std::size_t from = at + 5;
         while (from < name.size() &&
                std::string_view(" _[:=").find(name[from]) != std::string_view::npos) {
             ++from;
         }
-        std::size_t digits = from;
-        if (digits < name.size() && (name[digits] == '-' || name[digits] == '+')) {
-            ++digits;
+        std::size_t end = from;
+        if (end < name.size() && (name[end] == '-' || name[end] == '+')) {
+            ++end;
         }
-        if (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') {
-            // Kept as a full 32-bit value: a delay over 32.7 s written into a name is meant.
-            delay = ReadWholeMilliseconds(std::string_view(name).substr(from));
+        if (!isDigit(end)) {
+            continue;
         }
+        while (isDigit(end)) {
+            ++end;
+        }
+        if (end + 1 < name.size() && name[end] == '.' && isDigit(end + 1)) {
+            for (++end; isDigit(end); ++end) {
+            }
+        }
+        // "ms", or " ms", belongs to the mark.
+        const std::size_t unit = end < name.size() && name[end] == ' ' ? end + 1 : end;
+        if (name.compare(unit, 2, "MS") == 0) {
+            end = unit + 2;
+        }
+        // Kept as a full 32-bit value: a delay over 32.7 s written into a name is meant.
+        mark = DelayMark{ReadWholeMilliseconds(std::string_view(name).substr(from)), from,
+                         end - from};
     }
-    return delay;
+    return mark;
+}
+
+std::optional<std::int32_t> DelayFromFileName(const std::string& sourceName) {
+    const std::optional<DelayMark> mark = FindDelayMark(sourceName);
+    return mark ? std::optional(mark->delay) : std::nullopt;
+}
+
+std::string NameWithDelay(const std::string& sourceName, const DelayMark& mark,
+                          std::int64_t delayMs) {
+    std::string name = sourceName;
+    return name.replace(mark.at, mark.length, std::to_string(delayMs) + "ms");
 }
 
 }  // namespace velmora

@@ -281,6 +281,10 @@ TEST_F(EndToEnd, ManyFilesInOneCallEachWithTheDelayInItsName) {
     EXPECT_NE(test::ReadTextFile(dir.File("Talk DELAY -356 ms_fix.txt"))
                   .find("Remaining delay at beginning: -4.0ms (less than one frame)"),
               std::string::npos);
+    // The mark can name what is left for the muxer instead.
+    EXPECT_EQ(RunVelmora({"--name-residual", "-q", arguments[3]}).exitStatus, 0);
+    EXPECT_EQ(test::ReadFile(dir.File("Talk DELAY -4ms.ac3")),
+              test::ReadFile(dir.File("Talk DELAY -356 ms_fix.ac3")));
 
     // Targets are known before anything is written: x.ac3 would go onto the source
     // x_fix.ac3, and two files of one name would share one place in the output folder.

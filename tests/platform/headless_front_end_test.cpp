@@ -131,6 +131,12 @@ TEST(TerminalProgress, LineShowsPercentSpeedAndTimeLeft) {
     EXPECT_EQ(shown.substr(shown.rfind('\r') + 1, 13), "Writing 100 %");
     EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1);
     EXPECT_EQ(shown.back(), '\n');
+    // One file of several: the count leads every line.
+    std::ostringstream labelled;
+    TerminalProgress second(labelled, true, "[2/5] ");
+    second.Start(10);
+    second.Finish(true);
+    EXPECT_EQ(labelled.str().substr(labelled.str().rfind('\r') + 1), "[2/5] Writing 100 %\n");
 }
 
 TEST(HeadlessFrontEnd, PrintsTheInformationTextWhenFinished) {

@@ -3,6 +3,8 @@
 
 #include <functional>
 #include <ostream>
+#include <string>
+#include <utility>
 
 #include "platform/front_end.h"
 #include "platform/headless/headless_view.h"
@@ -13,8 +15,9 @@ class HeadlessFrontEnd final : public FrontEnd {
   public:
     // out receives the information text at the end, messages one line per message box, and
     // a write's progress line when `progressOnTerminal`.
-    HeadlessFrontEnd(std::ostream& out, std::ostream& messages, bool progressOnTerminal = false)
-        : view_(messages, progressOnTerminal) {
+    HeadlessFrontEnd(std::ostream& out, std::ostream& messages, bool progressOnTerminal = false,
+                     std::string progressLabel = "")
+        : view_(messages, progressOnTerminal, std::move(progressLabel)) {
         view_.PrintReportsTo(out);
     }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "platform/headless/terminal_progress.h"
 #include "ui/main_view.h"
@@ -19,8 +20,10 @@ class HeadlessView final : public MainView {
   public:
     // `progressOnTerminal`: the message stream is a terminal, where a write shows its
     // progress as one line.
-    explicit HeadlessView(std::ostream& messages, bool progressOnTerminal = false)
-        : messages_(messages), progress_(messages, progressOnTerminal) {}
+    explicit HeadlessView(std::ostream& messages, bool progressOnTerminal = false,
+                          std::string progressLabel = "")
+        : messages_(messages),
+          progress_(messages, progressOnTerminal, std::move(progressLabel)) {}
 
     [[nodiscard]] std::string Text(TextBox box) const override;
     void SetText(TextBox box, const std::string& text) override;

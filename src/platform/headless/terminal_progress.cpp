@@ -60,7 +60,7 @@ void TerminalProgress::Draw(std::int64_t done) {
     // At most a hundred lines per write, whatever the number of frames.
     nextDraw_ = done + std::max<std::int64_t>(total_ / 100, 1);
     const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
-    const std::string line = ProgressLine(done, total_, seconds);
+    const std::string line = label_ + ProgressLine(done, total_, seconds);
     // Blanks cover what a longer line before left standing.
     const std::size_t pad = shownLength_ > line.size() ? shownLength_ - line.size() : 0;
     out_ << '\r' << line << std::string(pad, ' ');

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 
 namespace velmora {
 
@@ -20,7 +21,9 @@ class TerminalProgress {
 
     // Nothing is ever written when `enabled` is false (standard error is no terminal), so
     // what scripts read does not change.
-    TerminalProgress(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
+    // `label` goes in front of every line: "[2/5] " when a call corrects several files.
+    TerminalProgress(std::ostream& out, bool enabled, std::string label = "")
+        : out_(out), enabled_(enabled), label_(std::move(label)) {}
 
     // A write of `total` bytes begins.
     void Start(std::int64_t total);
@@ -40,6 +43,7 @@ class TerminalProgress {
 
     std::ostream& out_;
     bool enabled_;
+    std::string label_;
     bool active_ = false;
     std::int64_t total_ = 0;
     std::int64_t done_ = 0;
