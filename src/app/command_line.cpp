@@ -52,7 +52,6 @@ std::string UnknownSwitch(std::string_view text, std::string_view upper) {
         const std::string_view name = word.substr(0, word.find('='));
         if (!valueNext && word.starts_with('/')) {
             bool known = false;
-            valueNext = false;
             for (const std::string_view switchName : kValueSwitches) {
                 known = known || Contains(name, switchName);
                 valueNext = valueNext || (name == switchName && name.size() == word.size());

@@ -119,20 +119,21 @@ int RunFiles(const FilesRequest& request, const std::string& settingsPath, std::
         }
     }
     std::vector<std::string> targets;
+    std::vector<std::string> resolvedTargets;
     std::vector<std::string> sources;
     for (const std::string& file : request.files) {
         targets.push_back(TargetFor(request, file));
+        resolvedTargets.push_back(Resolved(targets.back()));
         sources.push_back(Resolved(file));
     }
     bool allWritten = true;
     for (std::size_t n = 0; n < request.files.size(); ++n) {
         const std::string& file = request.files[n];
         const std::string& target = targets[n];
-        const std::string resolved = Resolved(target);
         bool collides = false;
         for (std::size_t other = 0; other < request.files.size(); ++other) {
-            collides = collides || sources[other] == resolved ||
-                       (other != n && Resolved(targets[other]) == resolved);
+            collides = collides || sources[other] == resolvedTargets[n] ||
+                       (other != n && resolvedTargets[other] == resolvedTargets[n]);
         }
         const std::optional<std::int32_t> named = DelayFromFileName(file);
         const std::int32_t delay = request.startDelay.value_or(named.value_or(0));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/byte_order.h"
 #include "formats/wav_chunk_edits.h"
 #include "formats/wav_file.h"
 #include "report/wav_lines.h"
@@ -18,7 +19,7 @@ namespace {
 constexpr std::int64_t kMostEditedBytes = std::int64_t{4} << 20;
 // Samples go across in steps of this many bytes, so that progress and Cancel stay prompt.
 constexpr std::int64_t kCopyStepBytes = std::int64_t{16} << 20;
-constexpr std::size_t kDs64Bytes = 28;
+constexpr std::int64_t kDs64Bytes = 28;
 // The system copies whole pages fastest, so the samples are put at the same place within a
 // page as they are read from.
 constexpr std::int64_t kPageBytes = 4096;
@@ -30,7 +31,14 @@ struct Piece {
     bool fromSource = false;
     std::int64_t offset = 0;  // of a body copied from the source
     std::int64_t size = 0;
+    bool samples = false;  // the data chunk, whose samples are cut and padded
 };
+
+// A chunk the target gains (ds64, a JUNK for alignment), zeros until filled in.
+Piece Zeros(const std::string& id, std::int64_t size) {
+    return Piece{id, std::vector<std::uint8_t>(static_cast<std::size_t>(size)), false, 0, size,
+                 false};
+}
 
 bool IsEdited(const std::string& id) {
     return id == "cue " || id == "LIST" || id == "smpl" || id == "bext" || id == "iXML" ||
@@ -112,11 +120,11 @@ std::vector<std::uint8_t> ChunkHeader(const std::string& id, std::uint64_t size)
 // Everything but the samples, edited for the new length. Cue points go first: the labels of
 // those that fall outside go with them, wherever the labels stand.
 std::vector<Piece> EditedPieces(const WavLayout& layout, SampleWriter& io,
-                                const SampleShift& shift, std::int64_t samples,
-                                ChunkEdits& edits) {
+                                const SampleShift& shift, ChunkEdits& edits) {
     std::vector<Piece> pieces;
     for (const WavChunk& chunk : layout.chunks) {
-        Piece piece{chunk.id, {}, true, chunk.offset + 8, chunk.size};
+        const bool samples = chunk.offset + 8 == layout.dataStart;
+        Piece piece{chunk.id, {}, true, chunk.offset + 8, chunk.size, samples};
         if (IsEdited(chunk.id) && chunk.size <= kMostEditedBytes) {
             piece.body = io.ReadBody(piece.offset, chunk.size);
             piece.fromSource = false;
@@ -140,7 +148,7 @@ std::vector<Piece> EditedPieces(const WavLayout& layout, SampleWriter& io,
             piece.body = MoveIxmlTime(piece.body, shift, edits);
         } else if (piece.id == "fact" && piece.body.size() >= 4) {
             PutLe32(piece.body.data(), static_cast<std::uint32_t>(std::min<std::int64_t>(
-                                           samples, kWavSizeInDs64)));
+                                           shift.length, kWavSizeInDs64)));
         }
         piece.size = static_cast<std::int64_t>(piece.body.size());
     }
@@ -157,27 +165,22 @@ std::uint64_t RiffSize(const std::vector<Piece>& pieces) {
 
 // A RIFF target beyond the limit becomes RF64: the placeholder that writers leave for it
 // (a 28-byte JUNK chunk first) turns into ds64, or a ds64 goes in front.
-bool MakeRf64(std::vector<Piece>& pieces) {
-    if (!pieces.empty() && pieces[0].id == "JUNK" &&
-        pieces[0].size == static_cast<std::int64_t>(kDs64Bytes)) {
-        pieces[0] = Piece{"ds64", std::vector<std::uint8_t>(kDs64Bytes), false, 0, 0};
+void MakeRf64(std::vector<Piece>& pieces) {
+    if (!pieces.empty() && pieces[0].id == "JUNK" && pieces[0].size == kDs64Bytes) {
+        pieces[0] = Zeros("ds64", kDs64Bytes);
     } else {
-        pieces.insert(pieces.begin(),
-                      Piece{"ds64", std::vector<std::uint8_t>(kDs64Bytes), false, 0, 0});
+        pieces.insert(pieces.begin(), Zeros("ds64", kDs64Bytes));
     }
-    pieces[0].size = static_cast<std::int64_t>(kDs64Bytes);
-    return true;
 }
 
 // Moves the samples copied from `sourceAt` to the same place in a page of the target, with a
 // JUNK chunk (the padding chunk every reader skips) right before `data`: the one that
 // stands there, or a new one. `ahead` is what the target has in front of those samples
 // within the data chunk (added silence).
-void AlignSamples(std::vector<Piece>& pieces, std::int64_t dataStart, std::int64_t sourceAt,
-                  std::int64_t ahead) {
+void AlignSamples(std::vector<Piece>& pieces, std::int64_t sourceAt, std::int64_t ahead) {
     std::size_t data = 0;
     std::int64_t at = 12;
-    while (pieces[data].id != "data" || pieces[data].offset != dataStart) {
+    while (!pieces[data].samples) {
         at += 8 + pieces[data].size + (pieces[data].size & 1);
         ++data;
     }
@@ -186,17 +189,12 @@ void AlignSamples(std::vector<Piece>& pieces, std::int64_t dataStart, std::int64
     if (gap == 0 || gap % 2 != 0) {
         return;  // in place, or out of reach of chunks, which are of even length
     }
-    std::size_t junk = data;
-    std::int64_t size = (gap - 8 + kPageBytes) % kPageBytes;
     if (data > 0 && pieces[data - 1].id == "JUNK" && pieces[data - 1].size % 2 == 0) {
-        junk = data - 1;
-        size = (pieces[junk].size + gap) % kPageBytes;
+        pieces[data - 1] = Zeros("JUNK", (pieces[data - 1].size + gap) % kPageBytes);
     } else {
         pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(data),
-                      Piece{"JUNK", {}, false, 0, 0});
+                      Zeros("JUNK", (gap - 8 + kPageBytes) % kPageBytes));
     }
-    pieces[junk] = Piece{"JUNK", std::vector<std::uint8_t>(static_cast<std::size_t>(size)),
-                         false, 0, size};
 }
 
 }  // namespace
@@ -235,14 +233,15 @@ CopyState CopySamples(InputFile& source, OutputFile& target, std::int64_t source
 
     ChunkEdits edits;
     std::vector<Piece> pieces = EditedPieces(
-        layout, io, SampleShift{addStart - cutStart, samples, format.samplingRate}, samples, edits);
+        layout, io, SampleShift{addStart - cutStart, samples, format.samplingRate}, edits);
     pieces[layout.dataIndex].size = dataBytes;
     const std::int64_t copyFrom = layout.dataStart + cutStart * unit;
-    AlignSamples(pieces, layout.dataStart, copyFrom, addStart * unit);
+    AlignSamples(pieces, copyFrom, addStart * unit);
     bool rf64 = layout.form != "RIFF";
     if (!rf64 && RiffSize(pieces) > riffLimit) {
-        rf64 = MakeRf64(pieces);
-        AlignSamples(pieces, layout.dataStart, copyFrom, addStart * unit);
+        rf64 = true;
+        MakeRf64(pieces);
+        AlignSamples(pieces, copyFrom, addStart * unit);
     }
     const std::uint64_t riffSize = RiffSize(pieces);
     if (rf64 && pieces[0].id == "ds64" && pieces[0].body.size() >= 24) {
@@ -260,11 +259,10 @@ CopyState CopySamples(InputFile& source, OutputFile& target, std::int64_t source
     io.Write(head);
     const std::uint8_t silence = format.bits == 8 ? 0x80 : 0x00;  // 8-bit samples are unsigned
     for (const Piece& piece : pieces) {
-        const bool isData = piece.id == "data" && piece.offset == layout.dataStart;
-        const std::uint64_t size = rf64 && isData ? kWavSizeInDs64
+        const std::uint64_t size = rf64 && piece.samples ? kWavSizeInDs64
                                                   : static_cast<std::uint64_t>(piece.size);
         io.Write(ChunkHeader(piece.id, size));
-        if (isData) {
+        if (piece.samples) {
             if (addStart > 0) {
                 observer.ShowStatus("Adding " + std::to_string(addStart) + " silent samples.");
             }

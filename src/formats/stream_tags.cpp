@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/byte_order.h"
+
 namespace velmora {
 
 namespace {
@@ -18,11 +20,6 @@ constexpr std::string_view kLyricsBegin = "LYRICSBEGIN";
 constexpr std::string_view kLyrics2End = "LYRICS200";
 constexpr std::string_view kLyrics1End = "LYRICSEND";
 constexpr std::int64_t kLyrics1MostText = 5100;
-
-std::uint32_t LittleEndian32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 bool EndsWith(std::span<const std::uint8_t> tail, std::string_view mark) {
     return tail.size() >= mark.size() &&
@@ -44,8 +41,8 @@ std::int64_t Syncsafe(const std::uint8_t* p) {
 TrailingTag ApeTag(std::span<const std::uint8_t> tail) {
     const std::uint8_t* footer = tail.data() + tail.size() - kApeFooterBytes;
     // The size counts the items and the footer, not the optional header (APEv2 only).
-    const std::int64_t size = LittleEndian32(footer + 12);
-    const bool hasHeader = (LittleEndian32(footer + 20) & kApeHasHeader) != 0;
+    const std::int64_t size = Le32(footer + 12);
+    const bool hasHeader = (Le32(footer + 20) & kApeHasHeader) != 0;
     if (size < kApeFooterBytes) {
         return {};
     }

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "formats/wav_file.h"
+#include "common/byte_order.h"
 
 namespace velmora {
 

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "common/byte_order.h"
+
 namespace velmora {
 
 namespace {
@@ -63,26 +65,6 @@ WavFormat ReadFormat(const std::vector<std::uint8_t>& body) {
 }
 
 }  // namespace
-
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16) |
-           static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::uint64_t Le64(const std::uint8_t* p) {
-    return Le32(p) | static_cast<std::uint64_t>(Le32(p + 4)) << 32;
-}
-
-void PutLe32(std::uint8_t* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
-void PutLe64(std::uint8_t* p, std::uint64_t value) {
-    PutLe32(p, static_cast<std::uint32_t>(value));
-    PutLe32(p + 4, static_cast<std::uint32_t>(value >> 32));
-}
 
 bool LooksLikeWav(const std::vector<std::uint8_t>& start) {
     if (start.size() < 12) {

@@ -58,9 +58,4 @@ using ReadAt = std::function<std::vector<std::uint8_t>(std::int64_t offset, std:
 // "PCM, 24 bit" or "IEEE float, 32 bit".
 [[nodiscard]] std::string WavSampleText(const WavFormat& format);
 
-std::uint32_t Le32(const std::uint8_t* p);
-std::uint64_t Le64(const std::uint8_t* p);
-void PutLe32(std::uint8_t* p, std::uint32_t value);
-void PutLe64(std::uint8_t* p, std::uint64_t value);
-
 }  // namespace velmora

@@ -9,19 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_order.h"
 #include "support/test_support.h"
 
 namespace velmora::test {
 
 inline std::uint32_t WavLe32(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) |
-           static_cast<std::uint32_t>(b[at + 3]) << 24;
+    return Le32(&b[at]);
 }
 
 inline void PutWavLe32(Bytes& b, std::size_t at, std::uint64_t value) {
-    for (std::size_t i = 0; i < 4; ++i) {
-        b[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
+    PutLe32(&b[at], static_cast<std::uint32_t>(value));
 }
 
 // The chunks of a file in order, by id and body; ds64 sizes are taken for data.
