@@ -14,6 +14,7 @@
 #include "analysis/analyse_source.h"
 #include "correction/aac_test_stream.h"
 #include "correction/correction_plan.h"
+#include "correction/damage_preview.h"
 #include "correction/dts_test_stream.h"
 #include "correction/eac3_test_stream.h"
 #include "correction/recording_observer.h"
@@ -159,6 +160,8 @@ TEST_P(RealStreams, DecodeCleanlyWithExactlyThePlannedFrames) {
     ASSERT_GT(info.FrameLength, 0) << analysis.report.value_or("");
     ASSERT_EQ(info.SamplingRate, stream.samplingRate);
     EXPECT_EQ(info.InfoFrameLength > 0, stream.infoFrame);
+    // A clean stream shows no damage before Write.
+    EXPECT_EQ(DamageNearTheStart(source, info, stream.fileType, 64), "");
     const std::int64_t sourceSamples = DecodedSamples(source);
     const std::int64_t sourcePlayed = DecodedSamples(source, false);
     ASSERT_GT(sourceSamples, 0);
